@@ -1,0 +1,59 @@
+#include "link/platform/emulated/byte_pipe.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vantorel::link::emulated {
+
+bool BytePipe::Push(const uint8_t* data, size_t length) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_bCut) {
+            return false;
+        }
+        // Drop what was read already so the buffer stays the size of one exchange.
+        if (m_readOffset == m_bytes.size()) {
+            m_bytes.clear();
+            m_readOffset = 0;
+        }
+        m_bytes.insert(m_bytes.end(), data, data + length);
+    }
+    m_changed.notify_all();
+    return true;
+}
+
+size_t BytePipe::Queued() const {
+    std::lock_guard lock(m_mutex);
+    return m_bytes.size() - m_readOffset;
+}
+
+size_t BytePipe::Take(uint8_t* data, size_t length) {
+    std::lock_guard lock(m_mutex);
+    const size_t count = std::min(length, m_bytes.size() - m_readOffset);
+    if (count > 0) {
+        std::memcpy(data, m_bytes.data() + m_readOffset, count);
+    }
+    m_readOffset += count;
+    return count;
+}
+
+void BytePipe::Cut() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_bCut = true;
+    }
+    m_changed.notify_all();
+}
+
+bool BytePipe::IsCut() const {
+    std::lock_guard lock(m_mutex);
+    return m_bCut;
+}
+
+void BytePipe::WakeAll() {
+    // Taking the lock orders the waker's flag change before the waiters' re-check.
+    { std::lock_guard lock(m_mutex); }
+    m_changed.notify_all();
+}
+
+}  // namespace vantorel::link::emulated

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "link/interface_class.h"
+#include "link/link_platform.h"
+
+namespace vantorel::link {
+
+// The serial-style link to one handset's download interface: it waits for received data the
+// way a serial port is waited on (receive-character wait, count of queued bytes).
+//
+// A link carries no lock for its protocol use: the console opens and closes it, the slot's
+// worker reads and writes while a download runs. Close may come from another thread while a
+// read blocks (the window closes, the handset is pulled): the read then ends with 0 bytes.
+class CUsbInterface {
+public:
+    explicit CUsbInterface(const LinkPlatform& platform);
+    virtual ~CUsbInterface();
+
+    CUsbInterface(const CUsbInterface&) = delete;
+    CUsbInterface& operator=(const CUsbInterface&) = delete;
+
+    // Opens the first present interface of the class that can be opened (devicePath null,
+    // recording its path), or only the one whose path equals devicePath byte for byte.
+    virtual bool Open(const Guid* interfaceClass, int slot, const char* devicePath);
+    virtual void Close();
+    // Sends the whole buffer; the count written, 0 on failure.
+    virtual uint32_t Write(const void* buffer, uint32_t length);
+    // Reads what arrived, up to `length` bytes. With bWait false it gives up after ten empty
+    // passes of about 1.1 s each.
+    virtual uint32_t Read(void* buffer, uint32_t length, bool bWait);
+    uint32_t Read(void* buffer, uint32_t length) { return Read(buffer, length, true); }
+    virtual bool IsOpened() const { return m_bOpened.load(); }
+
+    // The path of the device this link opened last (m_szDevicePath).
+    std::string DevicePath() const;
+
+protected:
+    // One enumerated interface: true when it was opened and is now held by the link.
+    virtual bool OpenInterface(const std::string& interfacePath, const char* devicePath);
+    // Releases the device; may run while another thread is inside Read or Write.
+    virtual void ReleaseDevice();
+
+    // True when this interface is the one to open; records the path when none was asked for.
+    bool AcceptPath(const std::string& interfacePath, const char* devicePath);
+
+    LinkPlatform m_platform;
+
+private:
+    std::shared_ptr<SerialChannel> Channel() const;
+
+    mutable std::mutex m_handleMutex;  // guards the handle swap and the path, not the I/O
+    std::shared_ptr<SerialChannel> m_hDevice;
+    std::string m_szDevicePath;
+    std::atomic<bool> m_bOpened{false};
+};
+
+}  // namespace vantorel::link
