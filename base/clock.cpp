@@ -18,7 +18,8 @@ std::chrono::nanoseconds Clock::ToReal(Duration protocolTime) const {
     if (m_scale == 1.0) {
         return nanos;
     }
-    return std::chrono::nanoseconds(static_cast<long long>(static_cast<double>(nanos.count()) * m_scale));
+    return std::chrono::nanoseconds(
+        static_cast<long long>(static_cast<double>(nanos.count()) * m_scale));
 }
 
 void Clock::Sleep(Duration protocolTime) const {

@@ -15,9 +15,19 @@ bool WriteCommand(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2, 
     return true;
 }
 
-bool ReadsReply(uint32_t code) { return code != kCmdLaunch && code != kCmdReboot; }
+bool ReadsReply(uint32_t code) {
+    return code != kCmdLaunch && code != kCmdReboot;
+}
 
 }  // namespace
+
+uint32_t LanguageCodeWord(std::string_view code) {
+    uint8_t bytes[4]{};
+    for (size_t i = 0; i < 4 && i < code.size(); ++i) {
+        bytes[i] = static_cast<uint8_t>(code[i]);
+    }
+    return LoadLe32(bytes);
+}
 
 void BuildCommandPacket(Packet& packet, uint32_t code, uint32_t a1, uint32_t a2, uint32_t a3) {
     packet.fill(0);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "base/clock.h"
 #include "engine/slot_status.h"
@@ -67,13 +68,21 @@ inline void StoreLe32(uint8_t* bytes, uint32_t value) {
     bytes[2] = static_cast<uint8_t>(value >> 16);
     bytes[3] = static_cast<uint8_t>(value >> 24);
 }
-inline uint32_t ReplyValue(const Reply4& reply) { return LoadLe32(reply.data()); }
+inline uint32_t ReplyValue(const Reply4& reply) {
+    return LoadLe32(reply.data());
+}
+
+// A 4-character language code ("0409") as the little-endian word of command 1007: the
+// characters in order, missing ones zero.
+uint32_t LanguageCodeWord(std::string_view code);
 
 // A whole command block: code and three arguments, every other byte zero.
 void BuildCommandPacket(Packet& packet, uint32_t code, uint32_t a1, uint32_t a2, uint32_t a3);
 
 // The payload area of a data packet, where the caller puts up to 2032 bytes.
-inline uint8_t* PayloadOf(Packet& packet) { return packet.data() + kPacketHeaderSize; }
+inline uint8_t* PayloadOf(Packet& packet) {
+    return packet.data() + kPacketHeaderSize;
+}
 
 // Completes a data packet whose payload is already in place: writes the header (code 1,
 // RAM address, length, sum) and returns the payload's sum.

@@ -30,8 +30,9 @@ uint32_t Sse2Sum(uint32_t sum, const uint8_t* bytes, size_t length) {
         total1 = _mm_add_epi64(total1, _mm_sad_epu8(b, zero));
     }
     const __m128i total = _mm_add_epi64(total0, total1);
-    const uint64_t lanes = static_cast<uint64_t>(_mm_cvtsi128_si64(total)) +
-                           static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(total, total)));
+    const uint64_t lanes =
+        static_cast<uint64_t>(_mm_cvtsi128_si64(total)) +
+        static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(total, total)));
     sum += static_cast<uint32_t>(lanes);
     return PortableSum(sum, bytes + i, length - i);
 }

@@ -24,8 +24,12 @@ inline constexpr uint32_t kStatusFinished = 518;
 constexpr uint32_t MakeStatusParam(int slot, uint32_t value) {
     return (value << 16) | (static_cast<uint32_t>(slot) & 0xFFFFu);
 }
-constexpr int StatusSlot(uint32_t lParam) { return static_cast<int>(lParam & 0xFFFFu); }
-constexpr uint32_t StatusValue(uint32_t lParam) { return lParam >> 16; }
+constexpr int StatusSlot(uint32_t lParam) {
+    return static_cast<int>(lParam & 0xFFFFu);
+}
+constexpr uint32_t StatusValue(uint32_t lParam) {
+    return lParam >> 16;
+}
 
 // The console's side of a download run, as the engine sees it. The dialog implements it.
 class DownloadReporter {

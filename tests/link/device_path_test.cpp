@@ -20,7 +20,8 @@ TEST(DevicePath, CarriesIdsAndPortPathAsItsInstancePart) {
 
 TEST(DevicePath, PortsOrderByNumberNotByText) {
     std::vector<std::string> ports{"2-1", "1-10", "1-2", "1-1.4", "1-1"};
-    std::sort(ports.begin(), ports.end(), [](const auto& a, const auto& b) { return PortPathLess(a, b); });
+    std::sort(ports.begin(), ports.end(),
+              [](const auto& a, const auto& b) { return PortPathLess(a, b); });
     EXPECT_EQ(ports, (std::vector<std::string>{"1-1", "1-1.4", "1-2", "1-10", "2-1"}));
 }
 

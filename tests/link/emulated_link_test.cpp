@@ -135,7 +135,8 @@ INSTANTIATE_TEST_SUITE_P(BothVariants, EmulatedLinkTest, ::testing::Bool(),
 TEST(EmulatedBus, ReportsArrivalAndRemovalWithTheSamePath) {
     EmulatedBus bus;
     std::vector<std::pair<emulated::DeviceEventKind, std::string>> events;
-    bus.SetDeviceEventHandler([&](auto kind, const std::string& path) { events.emplace_back(kind, path); });
+    bus.SetDeviceEventHandler(
+        [&](auto kind, const std::string& path) { events.emplace_back(kind, path); });
     auto cable = bus.Plug("1-3");
     EXPECT_EQ(bus.Plug("1-3"), nullptr) << "one handset per port";
     bus.Unplug("1-3");

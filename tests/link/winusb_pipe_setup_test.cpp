@@ -34,7 +34,8 @@ public:
         writtenPipes.push_back(pipe);
         return {length, TransferStatus::Done, 0};
     }
-    TransferResult ReadPipe(uint8_t pipe, uint8_t*, size_t, std::optional<std::chrono::nanoseconds>) override {
+    TransferResult ReadPipe(uint8_t pipe, uint8_t*, size_t,
+                            std::optional<std::chrono::nanoseconds>) override {
         readPipes.push_back(pipe);
         return readResult;
     }
@@ -87,8 +88,8 @@ TEST_F(WinUsbPipeSetupTest, QueryFailuresReportAndGoOn) {
     fake.device->pipes.erase(1);
     EXPECT_TRUE(link.Open(&GUID_DEVINTERFACE_DOWNLOAD, 0, nullptr));
     EXPECT_EQ(messages.Messages(),
-              (std::vector<std::string>{"WinUsb_QueryInterfaceSetting Error 1", "WinUsb_QueryPipe Error 1",
-                                        "SetPipePolicy Error 1"}));
+              (std::vector<std::string>{"WinUsb_QueryInterfaceSetting Error 1",
+                                        "WinUsb_QueryPipe Error 1", "SetPipePolicy Error 1"}));
 }
 
 TEST_F(WinUsbPipeSetupTest, InitializeFailureSkipsTheInterface) {

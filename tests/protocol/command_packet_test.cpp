@@ -23,7 +23,7 @@ TEST(CommandPacket, IsOneZeroFilled2048ByteBlockWithLittleEndianWords) {
     BuildCommandPacket(packet, 1001, 0x01020304, 92160000, 0xDEADBEEF);
     const std::vector<uint8_t> bytes(packet.begin(), packet.end());
     ASSERT_EQ(bytes.size(), 2048u);
-    const std::vector<uint8_t> header{0xE9, 0x03, 0, 0,  0x04, 0x03, 0x02, 0x01,
+    const std::vector<uint8_t> header{0xE9, 0x03, 0,    0,    0x04, 0x03, 0x02, 0x01,
                                       0x00, 0x40, 0x7E, 0x05, 0xEF, 0xBE, 0xAD, 0xDE};
     EXPECT_TRUE(std::equal(header.begin(), header.end(), bytes.begin()));
     EXPECT_TRUE(AllZero(bytes, 16));
@@ -55,7 +55,8 @@ TEST(SendCommand, ReadsOneReplyExceptForLaunchAndReboot) {
         link.QueueReply("OKUD");
         link.QueueReply("NEXT");
         EXPECT_TRUE(SendCommand(link, code, 1, 2, 3));
-        EXPECT_EQ(link.RepliesLeft(), 1u) << "command " << code << " must consume exactly one reply";
+        EXPECT_EQ(link.RepliesLeft(), 1u)
+            << "command " << code << " must consume exactly one reply";
         ASSERT_EQ(link.writes.size(), 1u);
         EXPECT_EQ(link.writes[0].size(), 2048u);
         EXPECT_EQ(LoadLe32(link.writes[0].data()), code);

@@ -15,12 +15,15 @@ using test::ScriptedLink;
 constexpr uint32_t kSectorSize = 92160000;
 constexpr int kSlot = 3;
 
-std::vector<uint8_t> Progress(uint8_t percent) { return {'O', 'K', 'U', percent}; }
+std::vector<uint8_t> Progress(uint8_t percent) {
+    return {'O', 'K', 'U', percent};
+}
 
 class FlashWriteTest : public ::testing::Test {
 protected:
     int Flash(uint32_t code, uint32_t length, uint32_t check) {
-        return FlashWrite(link, code, 0, length, check, reporter, kSlot, platform.clock, kSectorSize);
+        return FlashWrite(link, code, 0, length, check, reporter, kSlot, platform.clock,
+                          kSectorSize);
     }
 
     EmptyPlatform platform;
@@ -35,7 +38,8 @@ TEST_F(FlashWriteTest, ProgressThenOkdnSucceedsWithOneStatusPerStep) {
     link.QueueReply("OKDN");
     link.QueueReply("OKUD");  // read by the caller afterwards, not by the exchange
     EXPECT_EQ(Flash(kCmdFlashCsc, 4096, 0xCAFE), 0);
-    const std::vector<RecordedStatus> expected{{206, (10u << 16) | kSlot}, {206, (55u << 16) | kSlot}};
+    const std::vector<RecordedStatus> expected{{206, (10u << 16) | kSlot},
+                                               {206, (55u << 16) | kSlot}};
     EXPECT_EQ(reporter.Statuses(), expected);
     EXPECT_EQ(link.RepliesLeft(), 1u);
     EXPECT_EQ(LoadLe32(link.writes.at(0).data()), kCmdFlashCsc);
@@ -65,7 +69,8 @@ TEST_F(FlashWriteTest, AnUnexpectedProgressReplyFailsWithTheLastPercentage) {
     link.QueueReply(Progress(40));
     link.QueueReply("OOPS");
     EXPECT_EQ(Flash(kCmdFlashLangPack, 100, 7), 1);
-    const std::vector<RecordedStatus> expected{{206, (40u << 16) | kSlot}, {210, (40u << 16) | kSlot}};
+    const std::vector<RecordedStatus> expected{{206, (40u << 16) | kSlot},
+                                               {210, (40u << 16) | kSlot}};
     EXPECT_EQ(reporter.Statuses(), expected);
 }
 

@@ -13,12 +13,16 @@
 namespace vantorel::test {
 
 // A platform with nothing on it, for link objects whose I/O a test scripts itself.
-class EmptyPlatform : public link::DeviceDirectory, public link::SerialOpener, public link::BulkOpener {
+class EmptyPlatform : public link::DeviceDirectory,
+                      public link::SerialOpener,
+                      public link::BulkOpener {
 public:
     std::optional<std::vector<std::string>> ListPresent(const link::Guid&) override {
         return std::vector<std::string>{};
     }
-    std::shared_ptr<link::SerialChannel> OpenExclusive(const std::string&) override { return nullptr; }
+    std::shared_ptr<link::SerialChannel> OpenExclusive(const std::string&) override {
+        return nullptr;
+    }
     std::shared_ptr<link::BulkDevice> Open(const std::string&) override { return nullptr; }
 
     link::LinkPlatform Platform() { return {*this, *this, *this, messages, clock}; }
@@ -36,8 +40,9 @@ public:
     void QueueReply(std::vector<uint8_t> bytes) { m_replies.push_back(std::move(bytes)); }
     void QueueReply(const char (&text)[5]) { QueueReply(std::vector<uint8_t>(text, text + 4)); }
     void QueueWord(uint32_t value) {
-        QueueReply(std::vector<uint8_t>{static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                    static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)});
+        QueueReply(std::vector<uint8_t>{
+            static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+            static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)});
     }
     void SetOpened(bool opened) { m_bScriptOpened = opened; }
 

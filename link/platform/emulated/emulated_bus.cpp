@@ -212,8 +212,9 @@ std::optional<std::vector<std::string>> EmulatedBus::ListPresent(const Guid& int
             present.emplace_back(port, cable->DevicePath());
         }
     }
-    std::sort(present.begin(), present.end(),
-              [](const auto& left, const auto& right) { return PortPathLess(left.first, right.first); });
+    std::sort(present.begin(), present.end(), [](const auto& left, const auto& right) {
+        return PortPathLess(left.first, right.first);
+    });
     std::vector<std::string> paths;
     paths.reserve(present.size());
     for (auto& entry : present) {

@@ -10,8 +10,8 @@
 
 #include "link/platform/bulk_device.h"
 #include "link/platform/device_directory.h"
-#include "link/platform/serial_channel.h"
 #include "link/platform/emulated/byte_pipe.h"
+#include "link/platform/serial_channel.h"
 
 namespace vantorel::link::emulated {
 
