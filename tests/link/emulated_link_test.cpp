@@ -134,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(BothVariants, EmulatedLinkTest, ::testing::Bool(),
 
 TEST(EmulatedBus, ReportsArrivalAndRemovalWithTheSamePath) {
     EmulatedBus bus;
-    std::vector<std::pair<emulated::DeviceEventKind, std::string>> events;
+    std::vector<std::pair<DeviceEventKind, std::string>> events;
     bus.SetDeviceEventHandler(
         [&](auto kind, const std::string& path) { events.emplace_back(kind, path); });
     auto cable = bus.Plug("1-3");
@@ -142,11 +142,45 @@ TEST(EmulatedBus, ReportsArrivalAndRemovalWithTheSamePath) {
     bus.Unplug("1-3");
     bus.Unplug("1-3");  // an empty port: nothing happens
     ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].first, emulated::DeviceEventKind::Arrival);
-    EXPECT_EQ(events[1].first, emulated::DeviceEventKind::Removal);
+    EXPECT_EQ(events[0].first, DeviceEventKind::Arrival);
+    EXPECT_EQ(events[1].first, DeviceEventKind::Removal);
     EXPECT_EQ(events[0].second, EmulatedBus::DevicePathOf("1-3"));
     EXPECT_EQ(events[1].second, events[0].second);
     EXPECT_FALSE(cable->IsPlugged());
+}
+
+}  // namespace
+}  // namespace vantorel::link
+
+#include <poll.h>
+
+#include "link/platform/emulated/emulated_hotplug_monitor.h"
+
+namespace vantorel::link {
+namespace {
+
+TEST(EmulatedHotplugMonitor, HandsEventsFromOtherThreadsOverItsDescriptorInOrder) {
+    emulated::EmulatedBus bus;
+    emulated::EmulatedHotplugMonitor monitor(bus);
+    int error = -1;
+    ASSERT_TRUE(monitor.Start(error));
+    EXPECT_EQ(error, 0);
+    pollfd waiting{monitor.NotificationFd(), POLLIN, 0};
+    EXPECT_EQ(::poll(&waiting, 1, 0), 0) << "nothing is waiting yet";
+
+    std::thread handsets([&] {
+        auto cable = bus.Plug("1-2");
+        bus.Unplug("1-2");
+        cable = bus.Plug("1-2");
+    });
+    handsets.join();
+    ASSERT_EQ(::poll(&waiting, 1, 1000), 1);
+    const std::string path = emulated::EmulatedBus::DevicePathOf("1-2");
+    const std::vector<DeviceEvent> expected{{DeviceEventKind::Arrival, path},
+                                            {DeviceEventKind::Removal, path},
+                                            {DeviceEventKind::Arrival, path}};
+    EXPECT_EQ(monitor.TakeEvents(), expected);
+    EXPECT_EQ(::poll(&waiting, 1, 0), 0) << "taking the events drains the descriptor";
 }
 
 }  // namespace

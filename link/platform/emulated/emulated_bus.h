@@ -11,6 +11,7 @@
 #include "link/platform/bulk_device.h"
 #include "link/platform/device_directory.h"
 #include "link/platform/emulated/byte_pipe.h"
+#include "link/platform/hotplug_monitor.h"
 #include "link/platform/serial_channel.h"
 
 namespace vantorel::link::emulated {
@@ -41,8 +42,6 @@ private:
     std::mutex m_heldMutex;
     bool m_bHeld = false;  // a station link has it open
 };
-
-enum class DeviceEventKind { Arrival, Removal };
 
 // An in-process USB bus of emulated handsets. It is the emulated platform of both link
 // variants: it lists the present handsets, opens them serial-style or as bulk devices, and

@@ -1,0 +1,91 @@
+#include "engine/attach_handshake.h"
+
+#include <cctype>
+#include <cstdarg>
+
+#include "base/text_format.h"
+#include "link/platform/device_path.h"
+
+namespace vantorel::engine {
+
+namespace {
+
+constexpr int kAttempts = 4;
+
+// True when another slot holding a handset of this name is ready, downloading or done.
+bool BoundElsewhere(const AttachHost& host, int slot, const std::string& name) {
+    for (int other = 0; other < kSlotCount; ++other) {
+        if (other == slot || !SameDeviceName(host.DeviceName(other), name)) {
+            continue;
+        }
+        const int32_t state = host.SlotState(other);
+        if (state != SLOT_WAITING && state != SLOT_FAILED) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool SameDeviceName(std::string_view left, std::string_view right) {
+    if (left.size() != right.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < left.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(left[i])) !=
+            std::tolower(static_cast<unsigned char>(right[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+AttachOutcome AttachHandshake(AttachHost& host, link::CUsbInterface& link, int slot,
+                              const std::string& arrivalName, bool bWinUsbMode,
+                              const Clock& clock) {
+    if (bWinUsbMode) {
+        host.StopSyncProcesses();
+        clock.Sleep(Clock::Duration(400));
+    }
+    for (int left = kAttempts - 1; left >= 0; --left) {
+        if (!link.Open(&link::GUID_DEVINTERFACE_DOWNLOAD, slot, nullptr)) {
+            clock.Sleep(Clock::Duration(50));
+            continue;
+        }
+        host.SetDetectionName(slot, arrivalName);
+        const std::string name = link::InstancePartOf(link.DevicePath());
+        host.SetDeviceName(slot, name);
+        host.AppendSlotLogText(slot,
+                               FormatText("[Setup:%d] Device name:%s\r\n", slot + 1, name.c_str()));
+
+        if (BoundElsewhere(host, slot, name)) {
+            link.Close();
+            host.AppendMainLogText(FormatText(
+                "[Error:%id] Another same device Found. TimeOut:%d\r\n", slot + 1, left));
+            return {};
+        }
+
+        host.AppendMainLogText("SEND ATUD\r\n");
+        WriteGreeting(link);
+        Reply4 reply{};
+        ReadGreetingReply(link, reply);
+        host.AppendMainLogText("READ OKUD\r\n");
+        if (reply != kReplyOkud) {
+            host.AppendMainLogText(
+                FormatText("[Error:%d] Not receive OKUD! TimeOut:%d\r\n", slot + 1, left));
+            link.Close();
+            clock.Sleep(Clock::Duration(50));
+            continue;
+        }
+        host.AppendMainLogText(
+            FormatText("[Setup:%d] PDA Device Found! TimeOut:%d\r\n", slot + 1, left));
+        clock.Sleep(Clock::Duration(50));
+        return {true, left};
+    }
+    host.AppendSlotLogText(
+        slot, FormatText("[Error:%d] USB no ack. Check ActiveSync. TimeOut:%d\r\n", slot + 1, -1));
+    return {};
+}
+
+}  // namespace vantorel::engine
