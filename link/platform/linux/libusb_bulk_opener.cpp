@@ -1,0 +1,58 @@
+#include "link/platform/linux/libusb_bulk_opener.h"
+
+#include <array>
+
+#include "link/platform/device_path.h"
+#include "link/platform/linux/libusb_bulk_device.h"
+#include "link/platform/linux/libusb_handles.h"
+#include "link/platform/linux/usb_port_location.h"
+
+namespace vantorel::link::linux_platform {
+
+namespace {
+
+std::optional<UsbPortLocation> LocationOf(libusb_device* device) {
+    std::array<uint8_t, kMaxPortDepth> ports{};
+    const int depth = libusb_get_port_numbers(device, ports.data(), static_cast<int>(ports.size()));
+    if (depth <= 0) {
+        return std::nullopt;  // a root hub, or no answer
+    }
+    return UsbPortLocation{libusb_get_bus_number(device),
+                           std::vector<uint8_t>(ports.begin(), ports.begin() + depth)};
+}
+
+}  // namespace
+
+LibusbBulkOpener::LibusbBulkOpener()
+    : m_context(MakeLibusbContext()), m_held(std::make_shared<HeldPaths>()) {}
+
+std::shared_ptr<BulkDevice> LibusbBulkOpener::Open(const std::string& path) {
+    if (!m_context) {
+        return nullptr;
+    }
+    const auto portPath = PortPathOf(path);
+    const auto location = portPath ? ParsePortPath(*portPath) : std::nullopt;
+    if (!location) {
+        return nullptr;
+    }
+    // Held by port, not by text: one device has one port, whatever ids a path spells.
+    auto claim = m_held->TryHold(FormatPortPath(*location));
+    if (!claim) {
+        return nullptr;
+    }
+    const LibusbDeviceList list(m_context.get());
+    for (libusb_device* device : list.Devices()) {
+        if (LocationOf(device) != location) {
+            continue;
+        }
+        libusb_device_handle* handle = nullptr;
+        if (libusb_open(device, &handle) != 0) {
+            return nullptr;
+        }
+        LibusbHandlePtr opened(handle);
+        return std::make_shared<LibusbBulkDevice>(m_context, std::move(claim), std::move(opened));
+    }
+    return nullptr;
+}
+
+}  // namespace vantorel::link::linux_platform

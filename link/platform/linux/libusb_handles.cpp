@@ -1,0 +1,28 @@
+#include "link/platform/linux/libusb_handles.h"
+
+namespace vantorel::link::linux_platform {
+
+std::shared_ptr<libusb_context> MakeLibusbContext() {
+    libusb_context* context = nullptr;
+    if (libusb_init(&context) != LIBUSB_SUCCESS) {
+        return nullptr;
+    }
+    return std::shared_ptr<libusb_context>(context, libusb_exit);
+}
+
+LibusbDeviceList::LibusbDeviceList(libusb_context* context) {
+    const ssize_t count = libusb_get_device_list(context, &m_list);
+    if (count < 0) {
+        m_list = nullptr;
+        return;
+    }
+    m_count = static_cast<size_t>(count);
+}
+
+LibusbDeviceList::~LibusbDeviceList() {
+    if (m_list != nullptr) {
+        libusb_free_device_list(m_list, 1);
+    }
+}
+
+}  // namespace vantorel::link::linux_platform
