@@ -224,3 +224,59 @@ TEST(UdevRules, TagEveryIdOfTheTable) {
 
 }  // namespace
 }  // namespace vantorel::link::linux_platform
+
+#include "link/platform/linux/udev_hotplug_monitor.h"
+
+namespace vantorel::link::linux_platform {
+namespace {
+
+TEST(UdevHotplugMonitor, TranslatesArrivalAndRemovalToTheSamePath) {
+    UdevHotplugMonitor monitor;
+    const char* syspath = "/sys/devices/pci0000:00/usb1/1-1/1-1.4";
+    const auto arrival = monitor.Translate("add", syspath, "1-1.4", "usb_device", "1209", "0001",
+                                           "1209/1/100", nullptr);
+    ASSERT_TRUE(arrival);
+    EXPECT_EQ(arrival->kind, DeviceEventKind::Arrival);
+    EXPECT_EQ(arrival->devicePath, MakeDevicePath(0x1209, 0x0001, "1-1.4"));
+    // A removal has no sysfs attributes left: the path must still come out the same.
+    const auto removal = monitor.Translate("remove", syspath, "1-1.4", "usb_device", nullptr,
+                                           nullptr, "1209/1/100", nullptr);
+    ASSERT_TRUE(removal);
+    EXPECT_EQ(removal->kind, DeviceEventKind::Removal);
+    EXPECT_EQ(removal->devicePath, arrival->devicePath);
+}
+
+TEST(UdevHotplugMonitor, ATaggedDeviceIsRecognisedOnRemovalByItsArrival) {
+    UdevHotplugMonitor monitor;
+    const char* syspath = "/sys/devices/usb2/2-3";
+    const auto arrival =
+        monitor.Translate("add", syspath, "2-3", "usb_device", "abcd", "1234", "abcd/1234/1", "1");
+    ASSERT_TRUE(arrival);
+    const auto removal = monitor.Translate("remove", syspath, "2-3", "usb_device", nullptr, nullptr,
+                                           "abcd/1234/1", nullptr);
+    ASSERT_TRUE(removal);
+    EXPECT_EQ(removal->devicePath, arrival->devicePath);
+}
+
+TEST(UdevHotplugMonitor, IgnoresOtherDevicesInterfacesAndActions) {
+    UdevHotplugMonitor monitor;
+    EXPECT_FALSE(monitor.Translate("add", "/sys/x/1-2", "1-2", "usb_device", "046d", "c52b",
+                                   "46d/c52b/1", nullptr));
+    EXPECT_FALSE(monitor.Translate("add", "/sys/x/1-2:1.0", "1-2:1.0", "usb_interface", "1209",
+                                   "0001", "1209/1/100", nullptr));
+    EXPECT_FALSE(monitor.Translate("bind", "/sys/x/1-2", "1-2", "usb_device", "1209", "0001",
+                                   "1209/1/100", nullptr));
+    EXPECT_FALSE(monitor.Translate("remove", "/sys/x/1-5", "1-5", "usb_device", nullptr, nullptr,
+                                   "46d/c52b/1", nullptr));
+}
+
+TEST(UdevHotplugMonitor, StartsOnThisMachineAndHasNothingToReport) {
+    UdevHotplugMonitor monitor;
+    int error = -1;
+    ASSERT_TRUE(monitor.Start(error)) << "error " << error;
+    EXPECT_GE(monitor.NotificationFd(), 0);
+    EXPECT_TRUE(monitor.TakeEvents().empty());
+}
+
+}  // namespace
+}  // namespace vantorel::link::linux_platform
