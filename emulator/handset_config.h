@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/clock.h"
+
+namespace vantorel::emulator {
+
+// One range that command 1015 hands out: where the next SMD blocks go, and how many.
+struct SmdRange {
+    uint32_t startBlock = 0;
+    uint32_t blockCount = 0;
+    friend bool operator==(const SmdRange&, const SmdRange&) = default;
+};
+
+// What the flash record keeps of each flashed image.
+enum class RecordMode {
+    FullBytes,  // every byte, for tests that compare with image files
+    Digest,     // length, byte sum and a 128-bit digest, for benchmarks with hundreds of MB
+};
+
+// How the emulated boot loader behaves when nothing goes wrong.
+struct HandsetConfig {
+    uint32_t protocolVersion = 24;                    // the word sent after command 4
+    std::string bootLoaderVersion = "T4K9";           // shown by the station for command 13
+    std::vector<uint8_t> flashProgress{10, 55, 100};  // the "OKU"+p steps of a flash write
+    Clock::Duration flashStepTime{0};                 // flash work before each progress step
+    Clock::Duration nandFormatTime{0};                // command 1014 answers after this
+    Clock::Duration rebootDelay{1500};  // off the bus between a reboot and the re-arrival
+    std::vector<SmdRange> smdRanges;    // handed out in order by command 1015
+    // RAM address of RAM offset 0. The station downloads to its image record's download
+    // address, which is 0 unless the image set says otherwise.
+    uint32_t downloadBase = 0;
+    // RAM never grows past this: a PDA turn of up to 100 MB or 800 SMD blocks fit.
+    size_t ramCap = 128u << 20;
+    RecordMode recordMode = RecordMode::FullBytes;
+};
+
+// What a wrong first word of the greeting looks like.
+enum class GreetingFailure {
+    Silent,       // no answer at all
+    WrongAnswer,  // 4 bytes that are not "OKUD"
+};
+
+// Faults to inject. Data packets are counted over the handset's whole life, reboots
+// included, starting at 0; each packet fault fires once, at that packet.
+struct HandsetFaults {
+    std::optional<uint64_t> wrongSumAtPacket;      // echo a sum that differs
+    std::optional<uint64_t> shortReplyAtPacket;    // echo only 2 bytes
+    std::optional<uint64_t> missingReplyAtPacket;  // echo nothing
+    std::optional<uint64_t> unplugAtPacket;        // leave the bus for good instead of echoing
+    // Flash commands (4, 1001, 1004, 1005, 1006) whose first reply is wrong, every time.
+    std::set<uint32_t> wrongFirstFlashReply;
+    // Flash commands whose progress stops for good after this many "OKU" steps.
+    std::map<uint32_t, size_t> flashProgressStallAfter;
+    // The first n greetings of the handset's life get no "OKUD".
+    uint32_t greetingFailures = 0;
+    GreetingFailure greetingFailure = GreetingFailure::Silent;
+    // After its first reboot the handset leaves the bus and does not come back.
+    bool noReturnAfterReboot = false;
+};
+
+// Why one plugged-in session ended.
+enum class SessionEnd {
+    WireLost,        // the cable was pulled or the pseudo-terminal went away
+    Reboot,          // restarts in download mode: off the bus, then back on the same port
+    Launched,        // booted the handset's own system: gone from the bus for good
+    InjectedUnplug,  // a fault took the handset off the bus for good
+    Stopped,         // the owner asked the session to stop
+};
+
+const char* SessionEndName(SessionEnd end);
+
+}  // namespace vantorel::emulator
