@@ -1,0 +1,28 @@
+#pragma once
+
+#include "base/clock.h"
+#include "link/platform/bulk_device.h"
+#include "link/platform/device_directory.h"
+#include "link/platform/serial_channel.h"
+
+namespace vantorel::console {
+
+class OperatorPrompts;
+class SyncServiceController;
+
+// What the program hands the main dialog: the platform beneath the links, the protocol
+// clock, the host's competing programs and the operator's boxes. Everything referenced
+// outlives the dialog.
+struct ConsoleEnvironment {
+    link::DeviceDirectory& directory;
+    link::SerialOpener& serial;
+    link::BulkOpener& bulk;
+    // True when the platform offers the bulk pipes (the USB library is up); the dialog then
+    // drives every slot through the bulk link, else through the serial-style link.
+    bool bBulkLinkOffered;
+    Clock clock;
+    SyncServiceController& sync;
+    OperatorPrompts& prompts;
+};
+
+}  // namespace vantorel::console

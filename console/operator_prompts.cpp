@@ -1,0 +1,72 @@
+#include "console/operator_prompts.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace vantorel::console {
+
+namespace {
+
+QString CaptionOrAppName(const QString& caption) {
+    return caption.isEmpty() ? QCoreApplication::applicationName() : caption;
+}
+
+// The station's texts carry Windows line breaks; a box shows plain ones.
+QString ForDisplay(QString text) {
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+QMessageBox::Icon ToBoxIcon(OperatorPrompts::Icon icon) {
+    switch (icon) {
+        case OperatorPrompts::Icon::Information:
+            return QMessageBox::Information;
+        case OperatorPrompts::Icon::Warning:
+            return QMessageBox::Warning;
+        case OperatorPrompts::Icon::Error:
+            return QMessageBox::Critical;
+        case OperatorPrompts::Icon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QString QtFileFilter(const QString& pairs) {
+    const QStringList parts = pairs.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        filters.append(QStringLiteral("%1 (%2)").arg(
+            parts[i].section(QLatin1Char('('), 0, 0).trimmed(),
+            QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '))));
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+void QtOperatorPrompts::ShowMessage(QWidget* parent, const QString& text, const QString& caption,
+                                    Icon icon) {
+    QMessageBox box(ToBoxIcon(icon), CaptionOrAppName(caption), ForDisplay(text), QMessageBox::Ok,
+                    parent);
+    box.exec();
+}
+
+bool QtOperatorPrompts::ConfirmOkCancel(QWidget* parent, const QString& text,
+                                        const QString& caption) {
+    QMessageBox box(QMessageBox::Question, CaptionOrAppName(caption), ForDisplay(text),
+                    QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
+std::optional<QString> QtOperatorPrompts::ChooseOpenFile(QWidget* parent, const QString& filter) {
+    QFileDialog dialog(parent, QString(), QString(), QtFileFilter(filter));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().front();
+}
+
+}  // namespace vantorel::console

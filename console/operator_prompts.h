@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace vantorel::console {
+
+// The dialog's message boxes and open-file dialog. The station shows real ones; tests
+// answer them. Texts are passed as the station words them ("\r\n" line breaks included).
+class OperatorPrompts {
+public:
+    enum class Icon { None, Information, Warning, Error };
+
+    virtual ~OperatorPrompts() = default;
+
+    // A box with an OK button. An empty caption means the application's name.
+    virtual void ShowMessage(QWidget* parent, const QString& text, const QString& caption,
+                             Icon icon) = 0;
+    // A box with OK and Cancel; true on OK.
+    virtual bool ConfirmOkCancel(QWidget* parent, const QString& text, const QString& caption) = 0;
+    // An open-file dialog for one existing file; nullopt when cancelled. `filter` lists
+    // "Name (*.ext)|*.ext|" pairs.
+    virtual std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& filter) = 0;
+};
+
+// A "Name (*.ext)|*.ext|" pair list as Qt's file-dialog filter ("Name (*.ext);;...").
+QString QtFileFilter(const QString& pairs);
+
+// The real boxes and dialogs.
+class QtOperatorPrompts final : public OperatorPrompts {
+public:
+    void ShowMessage(QWidget* parent, const QString& text, const QString& caption,
+                     Icon icon) override;
+    bool ConfirmOkCancel(QWidget* parent, const QString& text, const QString& caption) override;
+    std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& filter) override;
+};
+
+}  // namespace vantorel::console

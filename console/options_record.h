@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace vantorel::console {
+
+// The download options, one member per check box (1 checked, 0 not), exchanged with the
+// controls by the dialog's data exchange. Hidden check boxes keep their defaults.
+struct OptionsRecord {
+    int32_t m_bEraseCsc = 0;
+    int32_t m_bEraseNvData = 0;
+    int32_t m_bEraseNvPda = 0;
+    int32_t m_bEraseNvBackup = 0;
+    int32_t m_bEraseEbootCfg = 0;
+    int32_t m_bStartImmediately = 0;
+    int32_t m_bCleanBoot = 1;
+    int32_t m_bBootloaderUpdate = 0;
+    int32_t m_bEfsClear = 0;
+    int32_t m_bErasePhoneBoot = 0;
+    int32_t m_bKeepEbootCfg = 0;
+    int32_t m_bWriteModemNv = 0;
+    int32_t m_bEncryptionPhone = 1;
+    int32_t m_bSetUgm = 0;
+    int32_t m_bClrUgm = 0;
+    int32_t m_bWaitAfterDownload = 1;
+    int32_t m_bNoLaunch = 0;
+    int32_t m_bSmdBinary = 0;
+    int32_t m_bSetPriorityBit = 0;
+    int32_t m_bControlSector = 0;
+    // The "MB (5~100)" edit beside "Control Sector".
+    std::string m_strRamSectorMb;
+};
+
+// One option check box: its control, caption, member and whether the operator sees it.
+struct OptionCheckBox {
+    int id;
+    const char* caption;
+    int32_t OptionsRecord::*member;
+    bool bShown;
+};
+
+// Every option check box, in the order the options panel lists them.
+std::span<const OptionCheckBox> OptionCheckBoxes();
+
+// The option word sent to the boot loader: one bit per check box.
+uint32_t BuildEraseNvCase(const OptionsRecord& options);
+
+}  // namespace vantorel::console

@@ -1,0 +1,104 @@
+#include "console/vantorel_dlg.h"
+
+#include <QIcon>
+#include <QMetaObject>
+#include <cstdlib>
+
+#include "console/about_dlg.h"
+#include "console/string_resource.h"
+#include "link/winusb_interface.h"
+#include "resources/string_table.h"
+
+namespace vantorel::console {
+
+CVantorelDlg::CVantorelDlg(const ConsoleEnvironment& environment, QWidget* parent)
+    : QDialog(parent),
+      m_env(environment),
+      m_clock(environment.clock),
+      m_messageSink(*this, environment.prompts),
+      m_linkPlatform{environment.directory, environment.serial, environment.bulk, m_messageSink,
+                     m_clock} {
+    BuildLayout();
+    BindMembers();
+    ConnectHandlers();
+    UpdateData(false);
+}
+
+CVantorelDlg::~CVantorelDlg() {
+    OnDestroy();
+}
+
+int CVantorelDlg::DoModal() {
+    OnInitDialog();
+    return exec();
+}
+
+void CVantorelDlg::OnInitDialog() {
+    if (m_bInitialised) {
+        return;
+    }
+    m_bInitialised = true;
+
+    CreateLinks();
+    m_dwToolVersion = static_cast<uint32_t>(std::strtoul(
+        std::string(resources::LoadString(resources::IDS_TOOL_VERSION)).c_str(), nullptr, 10));
+    setWindowTitle(StringResource(resources::IDS_APP_TITLE));
+    setWindowIcon(StationIcon());
+
+    if (!RegisterDeviceNotifications()) {
+        // The hook has told the operator why; the dialog closes once its loop runs, and
+        // closes without asking as no handset can have been detected yet.
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+
+    ResetAllSlots();
+    for (const int id :
+         {ctl::kSmdButton, ctl::kSmdPath, ctl::kRamSectorMb, ctl::kRamSectorMbCaption}) {
+        m_controls.Show(id, false);
+    }
+    StopSyncProcesses();
+}
+
+// The bulk link whenever the platform offers the bulk pipes, so a station with a working
+// USB library never falls back to the serial-style link; without it the serial-style link.
+void CVantorelDlg::CreateLinks() {
+    m_bWinUsbMode = m_env.bBulkLinkOffered ? 1 : 0;
+    for (auto& link : m_pUsb) {
+        if (m_bWinUsbMode != 0) {
+            link = std::make_unique<link::CWinUsbInterface>(m_linkPlatform);
+        } else {
+            link = std::make_unique<link::CUsbInterface>(m_linkPlatform);
+        }
+    }
+}
+
+void CVantorelDlg::BindMembers() {
+    for (const OptionCheckBox& box : OptionCheckBoxes()) {
+        m_dataExchange.BindCheck(box.id, &(m_options.*box.member));
+    }
+    m_dataExchange.BindText(ctl::kRamSectorMb, &m_options.m_strRamSectorMb);
+    m_dataExchange.BindText(ctl::kEbootPath, &m_strEbootPath);
+    m_dataExchange.BindText(ctl::kPdaPath, &m_strPdaPath);
+    m_dataExchange.BindText(ctl::kCscPath, &m_strCscPath);
+    m_dataExchange.BindText(ctl::kLangPath, &m_strLangPath);
+    m_dataExchange.BindText(ctl::kPhonePath, &m_strPhonePath);
+    m_dataExchange.BindText(ctl::kSmdPath, &m_strSmdPath);
+    m_dataExchange.BindText(ctl::kImgPath, &m_strImgPath);
+    m_dataExchange.BindText(ctl::kEbootVersion, &m_strEbootVer);
+}
+
+// The log edits are not exchanged: they are kept in step with the logs line by line.
+void CVantorelDlg::UpdateData(bool bSaveAndValidate) {
+    if (bSaveAndValidate) {
+        m_dataExchange.FromControls(m_controls);
+    } else {
+        m_dataExchange.ToControls(m_controls);
+    }
+}
+
+void CVantorelDlg::OnAboutBox() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+}  // namespace vantorel::console

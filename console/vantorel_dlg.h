@@ -1,0 +1,175 @@
+#pragma once
+
+#include <QDialog>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "base/clock.h"
+#include "console/console_environment.h"
+#include "console/control_ids.h"
+#include "console/control_registry.h"
+#include "console/dialog_message_sink.h"
+#include "console/log_book.h"
+#include "console/options_record.h"
+#include "console/slot_state.h"
+#include "console/stack_int.h"
+#include "engine/slot_status.h"
+#include "link/link_platform.h"
+#include "link/usb_interface.h"
+
+class QGroupBox;
+class QLayout;
+class QPlainTextEdit;
+
+namespace vantorel::console {
+
+class CColorStaticST;
+class CTextProgressCtrl;
+
+// The station's only window: the eight slots, the download options, the operator buttons,
+// the device count and the logs. Its members are public as the workers and the attach
+// handshake work on them; the dialog thread owns every widget and counter.
+//
+// The class is split by concern over several source files: construction and layout
+// (vantorel_dlg.cpp, vantorel_dlg_layout.cpp), slots and resets (_slots), options and Detect
+// (_options), status notifications (_status), logs (_logs), closing (_close), the hot-plug
+// hook (_devices) and the download start (_start).
+class CVantorelDlg : public QDialog, public engine::DownloadReporter {
+    Q_OBJECT
+
+public:
+    explicit CVantorelDlg(const ConsoleEnvironment& environment, QWidget* parent = nullptr);
+    ~CVantorelDlg() override;
+
+    // Initialises the dialog and runs it modally; returns the dialog's result.
+    int DoModal();
+    // One-time initialisation before the window shows (DoModal runs it).
+    void OnInitDialog();
+
+    // --- Controls and data exchange ---
+    QWidget* GetDlgItem(int id) const { return m_controls.Get(id); }
+    const ControlRegistry& Controls() const { return m_controls; }
+    // false: members to controls; true: controls to members.
+    void UpdateData(bool bSaveAndValidate);
+
+    // --- Slots and resets ---
+    void ResetSlot(int slot);
+    void ResetAllSlots();
+    void OnBnClickedResetAll();           // "reset all" (1069)
+    void OnBnClickedResetSlot(int slot);  // 1049, 1062..1068
+    void EnableSlotResetButton(int slot);
+    void EnableOperatorControls(bool bEnable);
+    void RefreshDetectedCount();  // control 1025
+
+    // --- Options and Detect ---
+    void OnBnClickedDetect();         // 1021
+    void OnBnClickedSmdBinary();      // 1097
+    void OnBnClickedControlSector();  // 1104
+    void OnBnClickedSetUgm();         // 1088
+
+    // "Start downloading" (1022): starts a worker for every ready slot.
+    void OnStartDownloading();
+
+    // --- Status notifications ---
+    // The handler of one WM_SLOT_STATUS notification; runs on the dialog thread.
+    int OnSlotStatus(uint32_t wParam, uint32_t lParam);
+    // From a worker: a blocking hand-over to the dialog thread; on it: a direct call.
+    void SendSlotStatus(uint32_t code, uint32_t lParam) override;
+
+    // --- Logs (printf-style, lines of any length) ---
+    void AppendMainLog(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void AppendSlotLog(int slot, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void AppendAuxLog(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Safe from any thread.
+    void AppendMainLogText(std::string_view text) override;
+    void AppendSlotLogText(int slot, std::string_view text);
+    void AppendAuxLogText(std::string_view text);
+    void ClearAuxLog();
+    void OnBnClickedSeeLog(int slot);
+
+    // --- Host programs competing for the handsets ---
+    int StopSyncProcesses();
+    int RestartSyncProcesses();
+
+    // --- About and closing ---
+    void OnAboutBox();
+    // The close request: true when the dialog is to close (it then has closed the links and
+    // brought the host's programs back). Asks first while handsets are still downloading.
+    bool OnClose();
+    void OnDestroy();
+
+    // --- Slot table ---
+    std::array<CColorStaticST*, kSlotCount> m_lblSlot{};
+    std::array<CTextProgressCtrl*, kSlotCount> m_prgSlot{};
+    std::array<SLOT_STATUS, kSlotCount> m_aSlotStatus;
+    std::array<std::atomic<int32_t>, kSlotCount> m_nTurn{};
+    std::array<std::atomic<int32_t>, kSlotCount> m_nTurnTotal{};
+    std::array<std::unique_ptr<link::CUsbInterface>, kSlotCount> m_pUsb;
+    std::array<std::string, kSlotCount> m_strDeviceName;  // instance part of each slot's path
+
+    int32_t m_nDetectedCount = 0;
+    int32_t m_nSuccessCount = 0;
+    int32_t m_nFailCount = 0;
+    int32_t m_nSlotsLeft = kSlotCount;
+    int32_t m_bDetecting = 0;
+    int32_t m_bWinUsbMode = 0;
+    CStackInt m_stackFreeSlots;
+    LogBook m_logs;  // m_strMainLog, m_strAuxLog, m_strSlotLog
+
+    // --- Options ---
+    OptionsRecord m_options;
+    uint32_t m_dwEraseNvCase = 0;
+    uint32_t m_dwToolVersion = 0;
+
+    // --- The selected images (their loading lives with the image files) ---
+    int32_t m_bEbootSel = 0, m_bPdaSel = 0, m_bCscSel = 0, m_bLangSel = 0, m_bPhoneSel = 0,
+            m_bSmdSel = 0, m_bImgSel = 0;
+    std::string m_strEbootPath, m_strPdaPath, m_strCscPath, m_strLangPath, m_strPhonePath,
+        m_strSmdPath, m_strImgPath;
+    std::string m_strEbootVer;
+    int32_t m_bEbootLarge = 0;
+    uint32_t m_dwCscOffset = 0;
+
+    const Clock& GetClock() const { return m_clock; }
+    const link::LinkPlatform& LinkPlatform() const { return m_linkPlatform; }
+
+public slots:
+    // Escape and the window's close button both come here.
+    void reject() override;
+
+private:
+    // Hot-plug registration (step 7 of the initialisation): false when it failed.
+    bool RegisterDeviceNotifications();
+    void CreateLinks();
+    void BindMembers();
+    void FlushShownLog(ShownLog log);
+    void AppendShownLog(ShownLog log, std::string_view text);
+    void CloseLinks();
+
+    // Layout (vantorel_dlg_layout.cpp).
+    void BuildLayout();
+    QGroupBox* BuildImagesGroup();
+    QGroupBox* BuildOptionsGroup();
+    QLayout* BuildOperatorButtons();
+    QGroupBox* BuildSlotTable();
+    QWidget* BuildLogArea();
+    void ConnectHandlers();
+
+    ConsoleEnvironment m_env;
+    Clock m_clock;
+    DialogMessageSink m_messageSink;
+    link::LinkPlatform m_linkPlatform;
+    ControlRegistry m_controls;
+    DataExchange m_dataExchange;
+    QPlainTextEdit* m_pMainLogEdit = nullptr;  // 1017
+    QPlainTextEdit* m_pAuxLogEdit = nullptr;   // 1071
+    std::array<bool, kSlotCount> m_bFailCounted{};
+    bool m_bInitialised = false;
+    bool m_bSyncRestarted = false;
+};
+
+}  // namespace vantorel::console

@@ -1,0 +1,59 @@
+// Closing the station, and the host programs it keeps out of the handsets' way.
+#include "console/operator_prompts.h"
+#include "console/sync_service_controller.h"
+#include "console/vantorel_dlg.h"
+
+namespace vantorel::console {
+
+int CVantorelDlg::StopSyncProcesses() {
+    m_env.sync.StopSyncProcesses(m_bWinUsbMode != 0);
+    return 0;
+}
+
+int CVantorelDlg::RestartSyncProcesses() {
+    m_env.sync.RestartSyncProcesses(m_bWinUsbMode != 0);
+    return 0;
+}
+
+void CVantorelDlg::reject() {
+    if (OnClose()) {
+        QDialog::reject();
+    }
+}
+
+bool CVantorelDlg::OnClose() {
+    const bool bBatchRunning =
+        m_nDetectedCount != 0 && m_nDetectedCount != m_nSuccessCount + m_nFailCount;
+    if (bBatchRunning && !m_env.prompts.ConfirmOkCancel(
+                             this, QStringLiteral("Now Downloading! Quit Anyway?"), QString())) {
+        return false;
+    }
+    CloseLinks();
+    // The files unpacked from an integrated image are deleted here once images/ provides
+    // their removal.
+    if (!m_bSyncRestarted) {
+        m_bSyncRestarted = true;
+        RestartSyncProcesses();
+    }
+    return true;
+}
+
+// The window goes away: links closed, and the host's programs back unless the close
+// handler already brought them back (starting them twice would run two instances).
+void CVantorelDlg::OnDestroy() {
+    CloseLinks();
+    if (!m_bSyncRestarted) {
+        m_bSyncRestarted = true;
+        RestartSyncProcesses();
+    }
+}
+
+void CVantorelDlg::CloseLinks() {
+    for (auto& link : m_pUsb) {
+        if (link && link->IsOpened()) {
+            link->Close();
+        }
+    }
+}
+
+}  // namespace vantorel::console

@@ -1,0 +1,226 @@
+// Construction of the main dialog's controls: images and options on the left, the slot
+// table and the logs on the right. Every control is registered under its id.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "console/color_static_st.h"
+#include "console/string_resource.h"
+#include "console/text_progress_ctrl.h"
+#include "console/vantorel_dlg.h"
+#include "resources/string_table.h"
+
+namespace vantorel::console {
+
+namespace {
+
+struct ImageRow {
+    int buttonId;
+    const char* caption;
+    int pathId;
+};
+
+constexpr std::array<ImageRow, 7> kImageRows{{
+    {ctl::kEbootButton, "EBoot", ctl::kEbootPath},
+    {ctl::kPdaButton, "PDA", ctl::kPdaPath},
+    {ctl::kCscButton, "CSC", ctl::kCscPath},
+    {ctl::kLangButton, "LANG", ctl::kLangPath},
+    {ctl::kPhoneButton, "Phone", ctl::kPhonePath},
+    {ctl::kSmdButton, "SMD", ctl::kSmdPath},
+    {ctl::kImgButton, "IMG", ctl::kImgPath},
+}};
+
+constexpr int kSlotLabelWidth = 120;
+
+}  // namespace
+
+void CVantorelDlg::BuildLayout() {
+    auto* menuBar = new QMenuBar(this);
+    QMenu* help = menuBar->addMenu(QStringLiteral("&Help"));
+    QAction* about = help->addAction(StringResource(resources::IDS_ABOUTBOX));
+    about->setShortcut(QKeySequence::HelpContents);
+    connect(about, &QAction::triggered, this, [this] { OnAboutBox(); });
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(BuildImagesGroup());
+    left->addWidget(BuildOptionsGroup());
+    left->addLayout(BuildOperatorButtons());
+    left->addStretch(1);
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(BuildSlotTable());
+    right->addWidget(BuildLogArea(), 1);
+
+    auto* columns = new QHBoxLayout(this);
+    columns->setMenuBar(menuBar);
+    columns->addLayout(left, 0);
+    columns->addLayout(right, 1);
+
+    setSizeGripEnabled(true);
+    resize(1180, 760);
+}
+
+QGroupBox* CVantorelDlg::BuildImagesGroup() {
+    auto* group = new QGroupBox(QStringLiteral("Images"), this);
+    auto* grid = new QGridLayout(group);
+    int row = 0;
+    for (const ImageRow& image : kImageRows) {
+        auto* button = new QPushButton(QString::fromLatin1(image.caption), group);
+        auto* path = new QLineEdit(group);
+        path->setReadOnly(true);
+        path->setMinimumWidth(260);
+        m_controls.Add(image.buttonId, button);
+        m_controls.Add(image.pathId, path);
+        grid->addWidget(button, row, 0);
+        grid->addWidget(path, row, 1);
+        ++row;
+    }
+    auto* ebootVersion = new QLabel(QStringLiteral("Eboot Ver :"), group);
+    ebootVersion->hide();
+    m_controls.Add(ctl::kEbootVersion, ebootVersion);
+    grid->addWidget(ebootVersion, row++, 1);
+
+    auto* cscCombo = new QComboBox(group);
+    m_controls.Add(ctl::kCscCombo, cscCombo);
+    grid->addWidget(new QLabel(QStringLiteral("CSC list"), group), row, 0);
+    grid->addWidget(cscCombo, row++, 1);
+
+    auto* languageCombo = new QComboBox(group);
+    m_controls.Add(ctl::kLanguageCombo, languageCombo);
+    grid->addWidget(new QLabel(QStringLiteral("Language"), group), row, 0);
+    grid->addWidget(languageCombo, row++, 1);
+    grid->setColumnStretch(1, 1);
+    return group;
+}
+
+QGroupBox* CVantorelDlg::BuildOptionsGroup() {
+    auto* group = new QGroupBox(QStringLiteral("Options"), this);
+    auto* column = new QVBoxLayout(group);
+    for (const OptionCheckBox& option : OptionCheckBoxes()) {
+        auto* box = new QCheckBox(QString::fromLatin1(option.caption), group);
+        box->setVisible(option.bShown);
+        m_controls.Add(option.id, box);
+        if (option.id != ctl::kControlSector) {
+            column->addWidget(box);
+        }
+    }
+
+    // "Control Sector" and the sector size in megabytes that it unlocks share a row.
+    auto* sectorRow = new QHBoxLayout;
+    auto* sectorMb = new QLineEdit(group);
+    sectorMb->setMaximumWidth(60);
+    sectorMb->hide();
+    auto* sectorCaption = new QLabel(QStringLiteral("MB (5~100)"), group);
+    sectorCaption->hide();
+    m_controls.Add(ctl::kRamSectorMb, sectorMb);
+    m_controls.Add(ctl::kRamSectorMbCaption, sectorCaption);
+    sectorRow->addWidget(GetDlgItem(ctl::kControlSector));
+    sectorRow->addWidget(sectorMb);
+    sectorRow->addWidget(sectorCaption);
+    sectorRow->addStretch(1);
+    column->addLayout(sectorRow);
+    return group;
+}
+
+QLayout* CVantorelDlg::BuildOperatorButtons() {
+    auto* row = new QHBoxLayout;
+    const std::array<std::pair<int, const char*>, 3> buttons{{
+        {ctl::kDetect, "Detect"},
+        {ctl::kStartDownloading, "Start downloading"},
+        {ctl::kResetAll, "reset all"},
+    }};
+    for (const auto& [id, caption] : buttons) {
+        auto* button = new QPushButton(QString::fromLatin1(caption), this);
+        button->setMinimumHeight(36);
+        button->setAutoDefault(false);
+        m_controls.Add(id, button);
+        row->addWidget(button);
+    }
+    return row;
+}
+
+QGroupBox* CVantorelDlg::BuildSlotTable() {
+    auto* group = new QGroupBox(QStringLiteral("Handsets"), this);
+    auto* grid = new QGridLayout(group);
+    QFont labelFont = font();
+    labelFont.setBold(true);
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        auto* label = new CColorStaticST(group);
+        label->setAlignment(Qt::AlignCenter);
+        label->setFont(labelFont);
+        label->setFixedWidth(kSlotLabelWidth);
+        label->setMinimumHeight(26);
+        auto* bar = new CTextProgressCtrl(group);
+        bar->setMinimumHeight(26);
+        auto* reset = new QPushButton(QStringLiteral("Reset"), group);
+        auto* seeLog = new QPushButton(QStringLiteral("See Log"), group);
+        reset->setAutoDefault(false);
+        seeLog->setAutoDefault(false);
+
+        m_lblSlot[slot] = label;
+        m_prgSlot[slot] = bar;
+        m_controls.Add(kSlotLabelIds[slot], label);
+        m_controls.Add(kSlotProgressIds[slot], bar);
+        m_controls.Add(kSlotResetIds[slot], reset);
+        m_controls.Add(kSlotSeeLogIds[slot], seeLog);
+        grid->addWidget(label, slot, 0);
+        grid->addWidget(bar, slot, 1);
+        grid->addWidget(reset, slot, 2);
+        grid->addWidget(seeLog, slot, 3);
+    }
+    grid->setColumnStretch(1, 1);
+    return group;
+}
+
+QWidget* CVantorelDlg::BuildLogArea() {
+    auto* area = new QWidget(this);
+    auto* column = new QVBoxLayout(area);
+    column->setContentsMargins(0, 0, 0, 0);
+
+    auto* count = new QLabel(area);
+    m_controls.Add(ctl::kDetectedCount, count);
+    column->addWidget(count);
+
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    m_pMainLogEdit = new QPlainTextEdit(area);
+    m_pMainLogEdit->setReadOnly(true);
+    m_pMainLogEdit->setFont(fixed);
+    m_pMainLogEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_controls.Add(ctl::kMainLog, m_pMainLogEdit);
+    column->addWidget(m_pMainLogEdit, 1);
+
+    m_pAuxLogEdit = new QPlainTextEdit(area);
+    m_pAuxLogEdit->setFont(fixed);
+    m_pAuxLogEdit->hide();
+    m_controls.Add(ctl::kAuxLog, m_pAuxLogEdit);
+    column->addWidget(m_pAuxLogEdit, 1);
+    return area;
+}
+
+void CVantorelDlg::ConnectHandlers() {
+    const auto onClick = [this](int id, auto handler) {
+        connect(m_controls.As<QAbstractButton>(id), &QAbstractButton::clicked, this, handler);
+    };
+    onClick(ctl::kDetect, [this] { OnBnClickedDetect(); });
+    onClick(ctl::kStartDownloading, [this] { OnStartDownloading(); });
+    onClick(ctl::kResetAll, [this] { OnBnClickedResetAll(); });
+    onClick(ctl::kSmdBinary, [this] { OnBnClickedSmdBinary(); });
+    onClick(ctl::kControlSector, [this] { OnBnClickedControlSector(); });
+    onClick(ctl::kSetUgm, [this] { OnBnClickedSetUgm(); });
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        onClick(kSlotResetIds[slot], [this, slot] { OnBnClickedResetSlot(slot); });
+        onClick(kSlotSeeLogIds[slot], [this, slot] { OnBnClickedSeeLog(slot); });
+    }
+}
+
+}  // namespace vantorel::console

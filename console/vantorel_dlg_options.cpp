@@ -1,0 +1,52 @@
+// "Detect" and the option check boxes that act at once.
+#include <QAbstractButton>
+
+#include "console/operator_prompts.h"
+#include "console/vantorel_dlg.h"
+#include "engine/download_batch.h"
+
+namespace vantorel::console {
+
+namespace {
+constexpr uint32_t kBytesPerMegabyte = 1048576;
+}  // namespace
+
+void CVantorelDlg::OnBnClickedDetect() {
+    UpdateData(true);
+    AppendMainLog(m_bWinUsbMode != 0 ? "[Setup] Windows Vista \r\n" : "[Setup] Windows XP \r\n");
+    if (m_options.m_bControlSector != 0) {
+        AppendMainLog("[Setup] Download PDA Ram Sector Size :%s MB \r\n",
+                      m_options.m_strRamSectorMb.c_str());
+    } else {
+        AppendMainLog("[Setup] Download PDA Ram Sector Size :%d MB \r\n",
+                      static_cast<int>(engine::g_dwPdaSectorSize.load() / kBytesPerMegabyte));
+    }
+    m_dwEraseNvCase = BuildEraseNvCase(m_options);
+    m_bDetecting = 1;
+    EnableOperatorControls(false);
+    m_controls.Enable(ctl::kResetAll, true);
+}
+
+void CVantorelDlg::OnBnClickedSmdBinary() {
+    const bool bChecked = m_controls.As<QAbstractButton>(ctl::kSmdBinary)->isChecked();
+    m_controls.Show(ctl::kSmdButton, bChecked);
+    m_controls.Show(ctl::kSmdPath, bChecked);
+    m_options.m_bSmdBinary = bChecked ? 1 : 0;
+}
+
+void CVantorelDlg::OnBnClickedControlSector() {
+    const bool bChecked = m_controls.As<QAbstractButton>(ctl::kControlSector)->isChecked();
+    m_controls.Show(ctl::kRamSectorMb, bChecked);
+    m_controls.Show(ctl::kRamSectorMbCaption, bChecked);
+}
+
+void CVantorelDlg::OnBnClickedSetUgm() {
+    if (!m_controls.As<QAbstractButton>(ctl::kSetUgm)->isChecked()) {
+        return;
+    }
+    m_env.prompts.ShowMessage(this,
+                              QStringLiteral("\r\n업그레이드 매니져 이머젼시 모드 Set 합니다."),
+                              QStringLiteral("경고"), OperatorPrompts::Icon::Warning);
+}
+
+}  // namespace vantorel::console

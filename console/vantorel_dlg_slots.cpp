@@ -1,0 +1,92 @@
+// The slot table's resets and the operator-control group.
+#include <QPlainTextEdit>
+
+#include "console/color_static_st.h"
+#include "console/pda_detect.h"
+#include "console/slot_status_text.h"
+#include "console/text_progress_ctrl.h"
+#include "console/vantorel_dlg.h"
+
+namespace vantorel::console {
+
+void CVantorelDlg::ResetSlot(int slot) {
+    g_aPdaDetect[slot].Reset(slot);
+    m_strDeviceName[slot].clear();
+    m_logs.ClearSlot(slot);
+    m_aSlotStatus[slot].nState = SLOT_WAITING;
+    m_aSlotStatus[slot].nImageKind = IMG_EBOOT;
+    m_bFailCounted[slot] = false;
+    if (m_pUsb[slot] && m_pUsb[slot]->IsOpened()) {
+        m_pUsb[slot]->Close();
+    }
+    m_lblSlot[slot]->SetTextColor(
+        FromQColor(m_lblSlot[slot]->palette().color(QPalette::ToolTipText)));
+    m_lblSlot[slot]->SetBkColor(kWaitingColour);
+    m_prgSlot[slot]->SetWindowText(QStringLiteral("Waiting for device.."));
+    m_prgSlot[slot]->SetRange(0, 100);
+    m_prgSlot[slot]->SetPos(0);
+    m_stackFreeSlots.Push(slot);
+    m_lblSlot[slot]->SetWindowText(QStringLiteral("PDA %1").arg(slot + 1));
+}
+
+void CVantorelDlg::ResetAllSlots() {
+    m_nDetectedCount = 0;
+    m_nSuccessCount = 0;
+    m_nFailCount = 0;
+    m_nSlotsLeft = kSlotCount;
+    m_logs.ClearShown();
+    m_pMainLogEdit->clear();
+    m_pAuxLogEdit->clear();
+    m_bDetecting = 0;
+    for (int slot = kSlotCount - 1; slot >= 0; --slot) {
+        ResetSlot(slot);
+    }
+    RefreshDetectedCount();
+    EnableOperatorControls(true);
+    m_controls.Enable(ctl::kDetect, false);
+    m_controls.Enable(ctl::kStartDownloading, false);
+    m_controls.Enable(ctl::kResetAll, false);
+    m_controls.Enable(kSlotResetIds, false);
+    UpdateData(false);
+}
+
+void CVantorelDlg::OnBnClickedResetAll() {
+    while (!m_stackFreeSlots.IsEmpty()) {
+        m_stackFreeSlots.Pop();
+    }
+    ResetAllSlots();
+    m_controls.Enable(ctl::kDetect, true);
+    UpdateData(false);
+}
+
+void CVantorelDlg::OnBnClickedResetSlot(int slot) {
+    ++m_nSlotsLeft;
+    if (m_aSlotStatus[slot].nState == SLOT_READY) {
+        --m_nDetectedCount;
+    }
+    RefreshDetectedCount();
+    ResetSlot(slot);
+    if (m_bDetecting != 0) {
+        m_prgSlot[slot]->SetWindowText(QStringLiteral("Waiting for the device..."));
+    }
+    if (m_nSuccessCount + m_nFailCount == m_nDetectedCount) {
+        OnBnClickedResetAll();
+    }
+    UpdateData(false);
+    m_controls.Enable(kSlotResetIds[slot], false);
+}
+
+void CVantorelDlg::EnableSlotResetButton(int slot) {
+    m_controls.Enable(kSlotResetIds[slot], true);
+}
+
+void CVantorelDlg::EnableOperatorControls(bool bEnable) {
+    m_controls.Enable(g_aOperatorCtrlId, bEnable);
+}
+
+void CVantorelDlg::RefreshDetectedCount() {
+    m_controls.SetText(ctl::kDetectedCount,
+                       QString::fromStdString(DetectedCountText(m_nDetectedCount - m_nFailCount)));
+}
+
+}  // namespace vantorel::console

@@ -1,0 +1,76 @@
+// Status notifications from the download workers.
+#include "console/color_static_st.h"
+#include "console/dialog_thread.h"
+#include "console/slot_status_text.h"
+#include "console/text_progress_ctrl.h"
+#include "console/vantorel_dlg.h"
+#include "link/message_sink.h"
+
+namespace vantorel::console {
+
+void CVantorelDlg::SendSlotStatus(uint32_t code, uint32_t lParam) {
+    RunOnOwnerThread(*this, [this, code, lParam] { OnSlotStatus(code, lParam); });
+}
+
+int CVantorelDlg::OnSlotStatus(uint32_t wParam, uint32_t lParam) {
+    const int slot = engine::StatusSlot(lParam);
+    const uint32_t value = engine::StatusValue(lParam);
+    if (slot >= kSlotCount) {
+        // No sender names such a slot; touching the table or the counters for it could only
+        // corrupt a batch, so it is dropped.
+        link::WriteDiagnostic("status %u for slot %d ignored\n", wParam, slot);
+        return 0;
+    }
+    SLOT_STATUS& status = m_aSlotStatus[slot];
+
+    const StatusContext context{status.nImageKind, status.nPartIndex, m_nTurn[slot],
+                                m_nTurnTotal[slot]};
+    const StatusAction action = DescribeSlotStatus(wParam, value, context);
+    if (action.barPos) {
+        m_prgSlot[slot]->SetPos(*action.barPos);
+    }
+    if (action.bFailed) {
+        status.nState = SLOT_FAILED;
+    }
+    bool bSlotEnded = false;
+    if (action.bFinished) {
+        m_lblSlot[slot]->SetBkColor(kFinishedColour);
+        status.nState = SLOT_DONE;
+        status.nImageKind = IMG_FINISHED;
+        ++m_nSuccessCount;
+        bSlotEnded = true;
+        EnableSlotResetButton(slot);
+        AppendSlotLog(slot, "[Success:%d] Finished downloading!\r\n", slot + 1);
+    }
+
+    m_lblSlot[slot]->SetWindowText(
+        QString::fromStdString(SlotLabelCaption(slot, status.nImageKind)));
+    m_prgSlot[slot]->SetWindowText(QString::fromStdString(action.strText));
+
+    if (status.nState == SLOT_FAILED) {
+        // A slot can report its failure more than once (a flash write on a closed link
+        // does); it still counts as one failed handset.
+        if (!m_bFailCounted[slot]) {
+            m_bFailCounted[slot] = true;
+            ++m_nFailCount;
+            bSlotEnded = true;
+        }
+        m_lblSlot[slot]->SetBkColor(kFailedColour);
+        EnableSlotResetButton(slot);
+        RefreshDetectedCount();
+    }
+
+    // The batch ends with the notification that ends its last slot; later notifications
+    // (a repeated failure) do not end it again.
+    if (bSlotEnded && m_nDetectedCount == m_nSuccessCount + m_nFailCount) {
+        AppendMainLog(m_nFailCount != 0
+                          ? "All Download finished. But failed device is detected \r\n"
+                          : "All Download finished. \r\n");
+        EnableOperatorControls(true);
+        m_controls.Enable(ctl::kDetect, false);
+        m_controls.Enable(ctl::kStartDownloading, false);
+    }
+    return 0;
+}
+
+}  // namespace vantorel::console

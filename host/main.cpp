@@ -1,0 +1,30 @@
+// The station on this machine's real devices.
+#include "base/clock.h"
+#include "console/console_environment.h"
+#include "console/operator_prompts.h"
+#include "host/linux_process_table.h"
+#include "host/sync_process_control.h"
+#include "host/vantorel_app.h"
+#include "link/platform/linux/linux_link_platform.h"
+
+int main(int argc, char** argv) {
+    using namespace vantorel;
+
+    link::linux_platform::LinuxLinkPlatform platform;
+    host::LinuxProcessTable processes;
+    host::CSyncProcessControl sync(processes);
+    console::QtOperatorPrompts prompts;
+    const console::ConsoleEnvironment environment{
+        platform.Directory(),
+        platform.Serial(),
+        platform.Bulk(),
+        platform.OffersBulkLinks(),
+        Clock{},
+        sync,
+        prompts,
+    };
+
+    host::CVantorelApp app(argc, argv, environment);
+    app.InitInstance();
+    return app.ExitInstance();
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QApplication>
+
+#include "console/console_environment.h"
+
+namespace vantorel::console {
+class CVantorelDlg;
+}
+
+namespace vantorel::host {
+
+// The application: it runs the main dialog modally and ends with it. Its name, string
+// 57344, is the caption of every message box shown without one of its own.
+class CVantorelApp : public QApplication {
+public:
+    CVantorelApp(int& argc, char** argv, const console::ConsoleEnvironment& environment);
+
+    // Runs the main dialog until it closes; always false, so no other event loop follows.
+    bool InitInstance();
+    // The process's exit code.
+    int ExitInstance();
+
+    console::CVantorelDlg* MainWindow() const { return m_pMainWnd; }
+
+private:
+    console::ConsoleEnvironment m_environment;
+    console::CVantorelDlg* m_pMainWnd = nullptr;
+};
+
+}  // namespace vantorel::host

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <thread>
+
+#include "console/log_dialog.h"
+#include "tests/console/console_fixture.h"
+
+namespace vantorel::console::test {
+namespace {
+
+using LogsTest = ConsoleTest;
+
+TEST_F(LogsTest, SlotLogsIgnoreSlotsOutsideTheTable) {
+    dlg->AppendSlotLog(8, "[Setup:%d] lost\r\n", 9);
+    dlg->AppendSlotLog(-1, "lost\r\n");
+    dlg->AppendSlotLog(7, "[Setup:%d] kept\r\n", 8);
+    for (int slot = 0; slot < 7; ++slot) {
+        EXPECT_EQ(dlg->m_logs.SlotText(slot), "");
+    }
+    EXPECT_EQ(dlg->m_logs.SlotText(7), "[Setup:8] kept\r\n");
+    EXPECT_EQ(MainLog(), "");
+}
+
+TEST_F(LogsTest, FormatsPrintfStyleAndContinuesUnfinishedLines) {
+    dlg->AppendMainLog("[EBoot:%d] m_dwEraseNvCase = %x %s%c%% ", 1, 0x210, "ok", '!');
+    dlg->AppendMainLog("same line\r\n");
+    dlg->AppendMainLog("next\r\n");
+    EXPECT_EQ(MainLog(), "[EBoot:1] m_dwEraseNvCase = 210 ok!% same line\r\nnext\r\n");
+    EXPECT_EQ(MainLogEdit(), "[EBoot:1] m_dwEraseNvCase = 210 ok!% same line\nnext\n");
+}
+
+TEST_F(LogsTest, LongLinesArriveWhole) {
+    const std::string path(5000, 'p');
+    dlg->AppendMainLog("%s CreateFile failed \r\n", path.c_str());
+    dlg->AppendSlotLog(0, "[Setup:1] Device name:%s\r\n", path.c_str());
+    EXPECT_EQ(MainLog(), path + " CreateFile failed \r\n");
+    EXPECT_EQ(dlg->m_logs.SlotText(0), "[Setup:1] Device name:" + path + "\r\n");
+    EXPECT_EQ(MainLogEdit().size(), static_cast<qsizetype>(path.size() + 20));
+}
+
+TEST_F(LogsTest, TheMainLogStaysScrolledToItsEnd) {
+    dlg->show();
+    auto* edit = qobject_cast<QPlainTextEdit*>(dlg->GetDlgItem(ctl::kMainLog));
+    for (int line = 0; line < 300; ++line) {
+        dlg->AppendMainLog("[PDA:1] line %d\r\n", line);
+    }
+    QApplication::processEvents();
+    EXPECT_GT(edit->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(edit->verticalScrollBar()->value(), edit->verticalScrollBar()->maximum());
+}
+
+TEST_F(LogsTest, ResetAllEmptiesBothShownLogs) {
+    dlg->AppendMainLog("main\r\n");
+    dlg->AppendAuxLog("Version:[%s]\r\n", "X1");
+    auto* aux = qobject_cast<QPlainTextEdit*>(dlg->GetDlgItem(ctl::kAuxLog));
+    EXPECT_EQ(aux->toPlainText(), "Version:[X1]\n");
+    dlg->ClearAuxLog();
+    dlg->AppendAuxLog("Version:[%s]\r\n", "X2");
+    EXPECT_EQ(dlg->m_logs.Text(ShownLog::Aux), "Version:[X2]\r\n");
+    EXPECT_EQ(aux->toPlainText(), "Version:[X2]\n");
+    EXPECT_EQ(MainLog(), "main\r\n") << "the main log is left alone";
+    dlg->OnBnClickedResetAll();
+    EXPECT_EQ(MainLog(), "");
+    EXPECT_EQ(MainLogEdit(), "");
+    EXPECT_EQ(dlg->m_logs.Text(ShownLog::Aux), "");
+    EXPECT_EQ(aux->toPlainText(), "");
+}
+
+TEST_F(LogsTest, SeeLogShowsTheSlotsLogUnderItsZeroBasedNumber) {
+    dlg->AppendSlotLog(0, "[Setup:1] PDA Device detected. TimeOut:3\r\n");
+    WithModal([&] { dlg->OnBnClickedSeeLog(0); },
+              [](QWidget& viewer) {
+                  auto* log = dynamic_cast<CLogDialog*>(&viewer);
+                  ASSERT_NE(log, nullptr);
+                  EXPECT_EQ(log->windowTitle(), "Log Messages");
+                  EXPECT_EQ(log->Caption(), "Thread 0 Log:");
+                  EXPECT_EQ(log->LogText(), "[Setup:1] PDA Device detected. TimeOut:3\n");
+              });
+
+    dlg->ResetSlot(0);
+    WithModal([&] { dlg->OnBnClickedSeeLog(0); },
+              [](QWidget& viewer) { EXPECT_EQ(dynamic_cast<CLogDialog&>(viewer).LogText(), ""); });
+}
+
+TEST_F(LogsTest, WorkerLinesReachTheEditInOrder) {
+    std::thread worker([this] {
+        for (int line = 0; line < 200; ++line) {
+            dlg->AppendMainLog("[PDA:2] %d\r\n", line);
+        }
+    });
+    dlg->AppendMainLog("[Setup] from the dialog\r\n");
+    worker.join();
+    QApplication::processEvents();
+
+    const std::string log = MainLog();
+    EXPECT_EQ(MainLogEdit(), QString::fromStdString(log).remove('\r'));
+    size_t from = 0;
+    for (int line = 0; line < 200; ++line) {
+        const size_t at = log.find("[PDA:2] " + std::to_string(line) + "\r\n", from);
+        ASSERT_NE(at, std::string::npos) << line;
+        from = at;
+    }
+}
+
+}  // namespace
+}  // namespace vantorel::console::test

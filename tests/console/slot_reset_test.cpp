@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include "console/pda_detect.h"
+#include "link/interface_class.h"
+#include "tests/console/console_fixture.h"
+
+namespace vantorel::console::test {
+namespace {
+
+using SlotResetTest = ConsoleTest;
+
+void MakeReady(CVantorelDlg& dlg, int slot) {
+    dlg.m_stackFreeSlots.Pop();
+    dlg.m_aSlotStatus[slot].nState = SLOT_READY;
+    ++dlg.m_nDetectedCount;
+}
+
+TEST_F(SlotResetTest, ResetAllHandsOutSlotsFromZeroUpwards) {
+    StartBatch({0, 1, 2});
+    Send(518, 0);
+    dlg->OnBnClickedResetAll();
+    std::vector<int> order;
+    while (!dlg->m_stackFreeSlots.IsEmpty()) {
+        order.push_back(dlg->m_stackFreeSlots.Pop());
+    }
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_TRUE(Enabled(ctl::kDetect));
+    EXPECT_EQ(dlg->m_nDetectedCount, 0);
+    EXPECT_EQ(dlg->m_nSuccessCount, 0);
+    EXPECT_EQ(dlg->m_nSlotsLeft, 8);
+    EXPECT_EQ(LabelColour(0), RGB(255, 255, 0));
+}
+
+TEST_F(SlotResetTest, ResettingAReadySlotLowersTheDeviceCountAndADoneSlotDoesNot) {
+    MakeReady(*dlg, 0);
+    MakeReady(*dlg, 1);
+    MakeReady(*dlg, 2);
+    dlg->m_aSlotStatus[2].nState = SLOT_DOWNLOADING;
+    Send(518, 2);
+    ASSERT_EQ(dlg->m_nDetectedCount, 3);
+
+    dlg->OnBnClickedResetSlot(0);
+    EXPECT_EQ(dlg->m_nDetectedCount, 2);
+    EXPECT_EQ(Text(ctl::kDetectedCount), "Currently 2 device(s) detected.");
+    EXPECT_EQ(dlg->m_stackFreeSlots.Top(), 0) << "the slot is free again";
+    EXPECT_FALSE(Enabled(kSlotResetIds[0]));
+
+    dlg->OnBnClickedResetSlot(2);
+    EXPECT_EQ(dlg->m_nDetectedCount, 2);
+    EXPECT_EQ(dlg->m_nSuccessCount, 1) << "slot 1 is still ready, so no reset all";
+    EXPECT_EQ(LabelText(2), "PDA 3");
+    EXPECT_EQ(BarText(2), "Waiting for device..");
+}
+
+TEST_F(SlotResetTest, ResettingTheLastEndedSlotResetsEverything) {
+    StartBatch({0, 1});
+    dlg->AppendMainLog("[Down] PDA Image. \r\n");
+    Send(518, 0);
+    Send(212, 1);
+    dlg->OnBnClickedResetSlot(1);
+    EXPECT_EQ(dlg->m_nDetectedCount, 0);
+    EXPECT_EQ(dlg->m_nSuccessCount, 0);
+    EXPECT_EQ(dlg->m_nFailCount, 0);
+    EXPECT_EQ(MainLog(), "");
+    EXPECT_EQ(MainLogEdit(), "");
+    EXPECT_TRUE(Enabled(ctl::kDetect));
+    EXPECT_EQ(LabelColour(0), RGB(255, 255, 0));
+    EXPECT_EQ(LabelColour(1), RGB(255, 255, 0));
+    for (const int id : kSlotResetIds) {
+        EXPECT_FALSE(Enabled(id));
+    }
+}
+
+TEST_F(SlotResetTest, WhileDetectingAResetSlotWaitsForTheNextDevice) {
+    dlg->OnBnClickedDetect();
+    MakeReady(*dlg, 0);
+    MakeReady(*dlg, 1);
+    dlg->OnBnClickedResetSlot(1);
+    EXPECT_EQ(BarText(1), "Waiting for the device...");
+}
+
+TEST_F(SlotResetTest, ResetClosesTheLinkAndForgetsTheDevice) {
+    bus.Plug("1-4");
+    ASSERT_TRUE(dlg->m_pUsb[3]->Open(&link::GUID_DEVINTERFACE_DOWNLOAD, 3, nullptr));
+    g_aPdaDetect[3].SetDeviceName(dlg->m_pUsb[3]->DevicePath());
+    g_aPdaDetect[3].DetectEvent().Set();
+    dlg->AppendSlotLog(3, "[Setup:4] Device name:1-4\r\n");
+
+    dlg->ResetSlot(3);
+    EXPECT_FALSE(dlg->m_pUsb[3]->IsOpened());
+    EXPECT_EQ(g_aPdaDetect[3].DeviceName(), "");
+    EXPECT_EQ(g_aPdaDetect[3].EventName(), "PDA3 ");
+    EXPECT_FALSE(g_aPdaDetect[3].DetectEvent().WaitFor(std::chrono::nanoseconds(0)))
+        << "the event starts unsignalled";
+    EXPECT_EQ(dlg->m_logs.SlotText(3), "");
+}
+
+TEST(StackIntTest, GuardsItsBounds) {
+    CStackInt stack;
+    EXPECT_TRUE(stack.IsEmpty());
+    EXPECT_EQ(stack.Pop(), -1);
+    EXPECT_EQ(stack.Top(), -1);
+    for (int i = 0; i < 10; ++i) {
+        stack.Push(i);
+    }
+    EXPECT_TRUE(stack.IsFull());
+    EXPECT_EQ(stack.Top(), 7) << "pushes past eight are refused";
+    EXPECT_EQ(stack.Pop(), 7);
+    EXPECT_FALSE(stack.IsFull());
+}
+
+}  // namespace
+}  // namespace vantorel::console::test
