@@ -8,20 +8,22 @@
 
 #include "base/clock.h"
 #include "engine/slot_status.h"
+#include "images/image_info.h"
+#include "images/image_kind.h"
 #include "link/usb_interface.h"
 
 namespace vantorel::engine {
 
 // Image kinds, as the worker tells them to the boot loader and the console words them.
-enum ImageKind : int32_t {
-    IMG_EBOOT = 0,
-    IMG_PDA = 1,
-    IMG_CSC = 2,
-    IMG_LANGPACK = 3,
-    IMG_PHONE = 4,
-    IMG_SMD = 5,
-    IMG_FINISHED = 6,
-};
+using images::ImageKind;
+using images::IMG_CSC;
+using images::IMG_EBOOT;
+using images::IMG_LANGPACK;
+using images::IMG_PDA;
+using images::IMG_PHONE;
+using images::IMG_SMD;
+// The kind of a slot whose run has ended; no file is chosen for it.
+inline constexpr int32_t IMG_FINISHED = 6;
 
 // The RAM sector size in bytes used for PDA turns, shared by all workers (they all write the
 // same value). 45 × 2048000 until "Control Sector" sets it.
@@ -29,16 +31,7 @@ inline constexpr uint32_t kDefaultPdaSectorSize = 92160000;
 extern std::atomic<uint32_t> g_dwPdaSectorSize;
 
 // Where each image goes and how much of it is sent.
-struct ImageInfo {
-    uint32_t dwDownloadAddr = 0;
-    uint32_t dwLaunchAddr = 0;
-    uint32_t dwEbootStart = 0, dwEbootSize = 0;
-    uint32_t dwPdaStart = 0, dwPdaSize = 0;
-    uint32_t dwCscStart = 0, dwCscSize = 0;
-    uint32_t dwLangStart = 0, dwLangSize = 0;
-    uint32_t dwPhoneStart = 0, dwPhoneSize = 0;
-    uint32_t dwSmdStart = 0, dwSmdSize = 0;
-};
+using images::ImageInfo;
 
 // The images of one batch, taken from the console when the download starts and read-only
 // for the workers from then on.
