@@ -149,6 +149,10 @@ TEST(SlicedTransfer, MapsTheEndsOfATransfer) {
     EXPECT_EQ(result.status, TransferStatus::Gone);
     EXPECT_EQ(result.count, 100u);
 
+    ScriptedAttempts pulled{{{LIBUSB_ERROR_IO, 0}}};
+    result = RunSlicedTransfer(TransferDirection::In, 4, std::nullopt, cancelled, pulled.Attempt());
+    EXPECT_EQ(result.status, TransferStatus::Gone) << "a pull mid-transfer is no error box";
+
     ScriptedAttempts stalled{{{LIBUSB_ERROR_PIPE, 0}}};
     result =
         RunSlicedTransfer(TransferDirection::In, 4, std::nullopt, cancelled, stalled.Attempt());

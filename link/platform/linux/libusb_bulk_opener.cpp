@@ -40,7 +40,14 @@ std::shared_ptr<BulkDevice> LibusbBulkOpener::Open(const std::string& path) {
     if (!claim) {
         return nullptr;
     }
-    const LibusbDeviceList list(m_context.get());
+    // Where no udev daemon runs, a libusb session never learns of a device that arrived after
+    // it started (a handset back from its reboot) nor of one that left, so every open lists
+    // the devices in a fresh session, which the opened device keeps.
+    auto session = MakeLibusbContext();
+    if (!session) {
+        return nullptr;
+    }
+    const LibusbDeviceList list(session.get());
     for (libusb_device* device : list.Devices()) {
         if (LocationOf(device) != location) {
             continue;
@@ -50,7 +57,8 @@ std::shared_ptr<BulkDevice> LibusbBulkOpener::Open(const std::string& path) {
             return nullptr;
         }
         LibusbHandlePtr opened(handle);
-        return std::make_shared<LibusbBulkDevice>(m_context, std::move(claim), std::move(opened));
+        return std::make_shared<LibusbBulkDevice>(std::move(session), std::move(claim),
+                                                  std::move(opened));
     }
     return nullptr;
 }

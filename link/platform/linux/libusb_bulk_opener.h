@@ -11,7 +11,8 @@ namespace vantorel::link::linux_platform {
 
 // Opens download interfaces as USB devices through libusb: the device path's port path
 // names the device (bus and port numbers). A path this process holds is refused before the
-// kernel is asked. One libusb session per opener.
+// kernel is asked. Every opened device has a libusb session of its own; the opener's session
+// only tells whether libusb works here.
 class LibusbBulkOpener final : public BulkOpener {
 public:
     LibusbBulkOpener();

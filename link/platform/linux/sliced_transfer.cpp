@@ -44,6 +44,9 @@ TransferResult RunSlicedTransfer(TransferDirection direction, size_t length,
                 }
                 break;
             case LIBUSB_ERROR_NO_DEVICE:
+            // A handset pulled while a transfer is under way ends it with an I/O error
+            // before the device is reported missing: it has gone, it did not fail.
+            case LIBUSB_ERROR_IO:
                 return {done, TransferStatus::Gone, 0};
             default:
                 return {done, TransferStatus::Failed, step.result < 0 ? -step.result : step.result};

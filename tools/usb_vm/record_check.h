@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/usb_vm/probe_arguments.h"
+#include "tools/usb_vm/probe_support.h"
+
+namespace vantorel::usb_vm {
+
+struct ExpectedRecord {
+    std::string name;
+    const ProbeImages* images = nullptr;
+};
+
+// Asks the gadget program for its records and compares each handset's flashed boot loader,
+// modem and CSC image with the bytes it was sent, byte for byte. One line per problem;
+// none when everything matches.
+std::vector<std::string> CheckRecords(const ProbeOptions& options,
+                                      const std::vector<ExpectedRecord>& expected);
+
+}  // namespace vantorel::usb_vm
