@@ -3,6 +3,7 @@
 #include "base/clock.h"
 #include "link/platform/bulk_device.h"
 #include "link/platform/device_directory.h"
+#include "link/platform/hotplug_monitor.h"
 #include "link/platform/serial_channel.h"
 
 namespace vantorel::console {
@@ -23,6 +24,8 @@ struct ConsoleEnvironment {
     Clock clock;
     SyncServiceController& sync;
     OperatorPrompts& prompts;
+    // Arrivals and removals of handsets; none means the dialog notices none.
+    link::HotplugMonitor* hotplug;
 };
 
 }  // namespace vantorel::console

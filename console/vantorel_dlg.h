@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "base/clock.h"
 #include "console/console_environment.h"
@@ -17,13 +18,18 @@
 #include "console/options_record.h"
 #include "console/slot_state.h"
 #include "console/stack_int.h"
+#include "engine/attach_handshake.h"
+#include "engine/download_batch.h"
 #include "engine/slot_status.h"
+#include "images/image_selection.h"
 #include "link/link_platform.h"
+#include "link/platform/hotplug_monitor.h"
 #include "link/usb_interface.h"
 
 class QGroupBox;
 class QLayout;
 class QPlainTextEdit;
+class QSocketNotifier;
 
 namespace vantorel::console {
 
@@ -38,7 +44,7 @@ class CTextProgressCtrl;
 // (vantorel_dlg.cpp, vantorel_dlg_layout.cpp), slots and resets (_slots), options and Detect
 // (_options), status notifications (_status), logs (_logs), closing (_close), the hot-plug
 // hook (_devices) and the download start (_start).
-class CVantorelDlg : public QDialog, public engine::DownloadReporter {
+class CVantorelDlg : public QDialog, public engine::DownloadHost, public engine::AttachHost {
     Q_OBJECT
 
 public:
@@ -73,6 +79,26 @@ public:
 
     // "Start downloading" (1022): starts a worker for every ready slot.
     void OnStartDownloading();
+    // Asks every running worker to stop, closes the links and waits for the workers while
+    // the dialog keeps handling their notifications.
+    void StopWorkers();
+
+    // --- Device arrival and removal ---
+    void OnDeviceChange(link::DeviceEventKind kind, const std::string& name);
+    // The first slot whose recorded detection path equals `name` ignoring case; 8 if none.
+    int FindDetectSlot(const std::string& name) const;
+    // Binds the handset that just arrived to the next free slot.
+    int AttachHandset(const std::string& arrivalName);
+
+    // --- What a worker and the attach handshake ask of the dialog ---
+    void SetImageKind(int slot, int32_t kind, bool resetPartIndex) override;
+    void SetTurns(int slot, int32_t turn, int32_t turnTotal) override;
+    bool WaitForDetection(int slot, std::chrono::nanoseconds bound, std::stop_token stop) override;
+    void ClearDetectedDeviceName(int slot) override;
+    void SetDetectionName(int slot, const std::string& arrivalName) override;
+    void SetDeviceName(int slot, const std::string& deviceName) override;
+    std::string DeviceName(int slot) const override;
+    int32_t SlotState(int slot) const override;
 
     // --- Status notifications ---
     // The handler of one WM_SLOT_STATUS notification; runs on the dialog thread.
@@ -86,13 +112,13 @@ public:
     void AppendAuxLog(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // Safe from any thread.
     void AppendMainLogText(std::string_view text) override;
-    void AppendSlotLogText(int slot, std::string_view text);
+    void AppendSlotLogText(int slot, std::string_view text) override;
     void AppendAuxLogText(std::string_view text);
     void ClearAuxLog();
     void OnBnClickedSeeLog(int slot);
 
     // --- Host programs competing for the handsets ---
-    int StopSyncProcesses();
+    int StopSyncProcesses() override;
     int RestartSyncProcesses();
 
     // --- About and closing ---
@@ -124,6 +150,12 @@ public:
     OptionsRecord m_options;
     uint32_t m_dwEraseNvCase = 0;
     uint32_t m_dwToolVersion = 0;
+
+    // --- Image selection ---
+    // The snapshot of the chosen images that the workers of a batch are handed.
+    engine::DownloadImages CurrentDownloadImages() const;
+    // The chosen images: paths, sizes, the CSC entry and the language lists.
+    images::ImageSelection m_selection;
 
     // --- The selected images (their loading lives with the image files) ---
     int32_t m_bEbootSel = 0, m_bPdaSel = 0, m_bCscSel = 0, m_bLangSel = 0, m_bPhoneSel = 0,
@@ -170,6 +202,19 @@ private:
     std::array<bool, kSlotCount> m_bFailCounted{};
     bool m_bInitialised = false;
     bool m_bSyncRestarted = false;
+
+    // Device arrival and removal (vantorel_dlg_devices.cpp).
+    void OnHotplugReadable();
+    QSocketNotifier* m_pHotplugNotifier = nullptr;
+
+    // The workers of the running batch (vantorel_dlg_start.cpp). Each keeps the batch's
+    // images and options alive for as long as it runs.
+    struct Batch {
+        engine::DownloadImages images;
+        engine::DownloadOptions options;
+    };
+    std::array<std::jthread, kSlotCount> m_workers;
+    std::array<std::shared_ptr<std::atomic<bool>>, kSlotCount> m_workerDone;
 };
 
 }  // namespace vantorel::console

@@ -28,7 +28,7 @@ bool CVantorelDlg::OnClose() {
                              this, QStringLiteral("Now Downloading! Quit Anyway?"), QString())) {
         return false;
     }
-    CloseLinks();
+    StopWorkers();
     // The files unpacked from an integrated image are deleted here once images/ provides
     // their removal.
     if (!m_bSyncRestarted) {
@@ -41,7 +41,7 @@ bool CVantorelDlg::OnClose() {
 // The window goes away: links closed, and the host's programs back unless the close
 // handler already brought them back (starting them twice would run two instances).
 void CVantorelDlg::OnDestroy() {
-    CloseLinks();
+    StopWorkers();
     if (!m_bSyncRestarted) {
         m_bSyncRestarted = true;
         RestartSyncProcesses();

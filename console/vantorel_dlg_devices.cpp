@@ -1,14 +1,149 @@
-// Device arrival and removal.
+// Device arrival and removal, and binding a newly arrived handset to a slot.
+#include <QSocketNotifier>
+
+#include "base/text_format.h"
+#include "console/color_static_st.h"
+#include "console/operator_prompts.h"
+#include "console/pda_detect.h"
+#include "console/slot_status_text.h"
+#include "console/text_progress_ctrl.h"
 #include "console/vantorel_dlg.h"
+#include "engine/attach_handshake.h"
+#include "engine/boot_loader_protocol.h"
 
 namespace vantorel::console {
 
-// Hot-plug registration goes here: watch the download interface class for arrivals and
-// removals on the dialog thread, and on failure tell the operator and return false. Until
-// it is written no handset is noticed as it arrives; nothing is registered and nothing can
-// fail.
 bool CVantorelDlg::RegisterDeviceNotifications() {
+    if (m_env.hotplug == nullptr) {
+        return true;
+    }
+    int error = 0;
+    if (!m_env.hotplug->Start(error)) {
+        m_env.prompts.ShowMessage(this,
+                                  QString::fromStdString(FormatText(
+                                      "HUB RegisterDeviceNotification failed: %d\n", error)),
+                                  QStringLiteral("RegisterDeviceNotification"),
+                                  OperatorPrompts::Icon::Error);
+        return false;
+    }
+    m_pHotplugNotifier =
+        new QSocketNotifier(m_env.hotplug->NotificationFd(), QSocketNotifier::Read, this);
+    connect(m_pHotplugNotifier, &QSocketNotifier::activated, this, [this] { OnHotplugReadable(); });
     return true;
+}
+
+void CVantorelDlg::OnHotplugReadable() {
+    for (const link::DeviceEvent& event : m_env.hotplug->TakeEvents()) {
+        OnDeviceChange(event.kind, event.devicePath);
+    }
+}
+
+int CVantorelDlg::FindDetectSlot(const std::string& name) const {
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        if (engine::SameDeviceName(g_aPdaDetect[slot].DeviceName(), name)) {
+            return slot;
+        }
+    }
+    return kSlotCount;
+}
+
+void CVantorelDlg::OnDeviceChange(link::DeviceEventKind kind, const std::string& name) {
+    if (kind == link::DeviceEventKind::Arrival) {
+        AppendMainLog("OnDeviceChange - DBT_DEVICEARRIVAL\r\n");
+        const int slot = FindDetectSlot(name);
+        if (slot != kSlotCount) {
+            g_aPdaDetect[slot].DetectEvent().Set();
+            AppendMainLog("PDADetectEvent%d\r\n", slot + 1);
+        }
+        if (m_nDetectedCount < kSlotCount && m_nSlotsLeft > 0) {
+            if (m_bDetecting == 0) {
+                return;
+            }
+            AttachHandset(name);
+        }
+        RefreshDetectedCount();
+        return;
+    }
+
+    if (m_bDetecting == 0) {
+        return;
+    }
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        link::CUsbInterface& usb = *m_pUsb[slot];
+        if (!engine::SameDeviceName(usb.DevicePath(), name) || !usb.IsOpened() ||
+            m_aSlotStatus[slot].nState >= SLOT_DOWNLOADING) {
+            continue;
+        }
+        if (!GetDlgItem(kSlotResetIds[slot])->isEnabled()) {
+            OnBnClickedResetSlot(slot);
+        }
+        AppendMainLog("[Setup:%d] PDA Device removed.\r\n", slot + 1);
+        m_aSlotStatus[slot].nImageKind = IMG_FINISHED;
+        break;
+    }
+    RefreshDetectedCount();
+}
+
+int CVantorelDlg::AttachHandset(const std::string& arrivalName) {
+    if (m_stackFreeSlots.IsEmpty()) {
+        return 0;
+    }
+    const int slot = m_stackFreeSlots.Top();
+    link::CUsbInterface& usb = *m_pUsb[slot];
+    const engine::AttachOutcome outcome =
+        engine::AttachHandshake(*this, usb, slot, arrivalName, m_bWinUsbMode != 0, m_clock);
+    if (!outcome.bAttached) {
+        return 0;
+    }
+
+    if (m_selection.IsSelected(images::IMG_EBOOT)) {
+        engine::Reply4 version{};
+        engine::QueryBootLoaderVersion(usb, version);
+        AppendMainLog("[Setup:%d] Target Device EBOOT version = %c%c%c%c\r\n", slot + 1, version[3],
+                      version[2], version[1], version[0]);
+    }
+    ++m_nDetectedCount;
+    m_stackFreeSlots.Pop();
+    AppendSlotLog(slot, "[Setup:%d] PDA Device detected. TimeOut:%d\r\n", slot + 1,
+                  outcome.nTimeOut);
+
+    m_aSlotStatus[slot].nState = SLOT_READY;
+    m_aSlotStatus[slot].nImageKind = IMG_EBOOT;
+    m_lblSlot[slot]->SetBkColor(kReadyColour);
+    m_prgSlot[slot]->SetWindowText(QStringLiteral("Ready to download..."));
+
+    if (m_options.m_bSetUgm != 0) {
+        engine::SendCommand(usb, engine::kCmdUgmFlag, 1, 0, 0);
+        AppendMainLog("[UGM:%d] Set UGM:1\r\n", slot + 1);
+    }
+    if (m_options.m_bClrUgm != 0) {
+        engine::SendCommand(usb, engine::kCmdUgmFlag, 0, 0, 0);
+        AppendMainLog("[UGM:%d] Set UGM:0\r\n", slot + 1);
+    }
+    if (m_options.m_bStartImmediately != 0 || m_nDetectedCount == kSlotCount) {
+        // Posted, so the start runs after this handler has returned.
+        QMetaObject::invokeMethod(
+            this, [this] { OnStartDownloading(); }, Qt::QueuedConnection);
+    } else {
+        m_controls.Enable(ctl::kStartDownloading, true);
+    }
+    return 0;
+}
+
+void CVantorelDlg::SetDetectionName(int slot, const std::string& arrivalName) {
+    g_aPdaDetect[slot].SetDeviceName(arrivalName);
+}
+
+void CVantorelDlg::SetDeviceName(int slot, const std::string& deviceName) {
+    m_strDeviceName[slot] = deviceName;
+}
+
+std::string CVantorelDlg::DeviceName(int slot) const {
+    return m_strDeviceName[slot];
+}
+
+int32_t CVantorelDlg::SlotState(int slot) const {
+    return m_aSlotStatus[slot].nState;
 }
 
 }  // namespace vantorel::console

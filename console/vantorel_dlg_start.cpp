@@ -1,9 +1,119 @@
-// "Start downloading".
+// "Start downloading": one worker thread per ready slot, all released together.
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <chrono>
+#include <latch>
+
+#include "console/pda_detect.h"
 #include "console/vantorel_dlg.h"
+#include "engine/download_worker.h"
 
 namespace vantorel::console {
 
-// The worker start goes here: one worker per ready slot, started together.
-void CVantorelDlg::OnStartDownloading() {}
+namespace {
+
+constexpr const char* kDownLines[] = {
+    "[Down] EBoot Image. \r\n",    "[Down] PDA Image. \r\n",   "[Down] CSC Image. \r\n",
+    "[Down] LANGPACK Image. \r\n", "[Down] Phone Image. \r\n", "[Down] SMD Image. \r\n",
+};
+
+}  // namespace
+
+void CVantorelDlg::OnStartDownloading() {
+    auto batch = std::make_shared<Batch>();
+    batch->images = CurrentDownloadImages();
+    batch->options = engine::DownloadOptions{
+        m_dwEraseNvCase,
+        m_options.m_bControlSector != 0,
+        m_options.m_strRamSectorMb,
+        m_dwToolVersion,
+        m_bWinUsbMode != 0,
+    };
+    const bool bWaitAfterDownload = m_options.m_bWaitAfterDownload != 0;
+
+    // Every worker waits at the gate until all of them exist and every slot is marked, so
+    // they start together (threads cannot be created suspended here). Workers run at normal
+    // priority: raising it needs privileges the station does not have.
+    std::vector<int> starting;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        if (m_aSlotStatus[slot].nState == SLOT_READY) {
+            starting.push_back(slot);
+        }
+    }
+    auto gate = std::make_shared<std::latch>(static_cast<std::ptrdiff_t>(starting.size()) + 1);
+    for (const int slot : starting) {
+        if (m_workers[slot].joinable()) {
+            m_workers[slot].join();  // the slot's previous run has ended already
+        }
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        m_workerDone[slot] = done;
+        engine::SLOT_WORKER_PARAM param;
+        param.nSlot = slot;
+        param.pDlg = this;
+        param.pUsb = m_pUsb[slot].get();
+        param.bWaitAfterDownload = bWaitAfterDownload;
+        param.pImages = &batch->images;
+        param.pOptions = &batch->options;
+        param.pClock = &m_clock;
+        m_workers[slot] = std::jthread([param, batch, gate, done](std::stop_token stop) {
+            gate->arrive_and_wait();
+            engine::DownloadThreadProc(param, stop);
+            done->store(true);
+        });
+        m_bDetecting = 0;
+        m_aSlotStatus[slot].nState = SLOT_DOWNLOADING;
+        --m_nSlotsLeft;
+    }
+
+    const bool selected[] = {batch->images.bEboot,    batch->images.bPda,   batch->images.bCsc,
+                             batch->images.bLangPack, batch->images.bPhone, batch->images.bSmd};
+    for (size_t kind = 0; kind < std::size(kDownLines); ++kind) {
+        if (selected[kind]) {
+            AppendMainLog("%s", kDownLines[kind]);
+        }
+    }
+    EnableOperatorControls(false);
+    gate->count_down();
+}
+
+void CVantorelDlg::StopWorkers() {
+    for (auto& worker : m_workers) {
+        worker.request_stop();
+    }
+    // Closing the links ends every read a worker is blocked in.
+    CloseLinks();
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        if (!m_workers[slot].joinable()) {
+            continue;
+        }
+        // A worker may be waiting for the dialog to take its notification: keep handling
+        // events until it has finished, then join it.
+        while (m_workerDone[slot] && !m_workerDone[slot]->load()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        m_workers[slot].join();
+    }
+}
+
+void CVantorelDlg::SetImageKind(int slot, int32_t kind, bool resetPartIndex) {
+    m_aSlotStatus[slot].nImageKind = kind;
+    if (resetPartIndex) {
+        m_aSlotStatus[slot].nPartIndex = 0;
+    }
+}
+
+void CVantorelDlg::SetTurns(int slot, int32_t turn, int32_t turnTotal) {
+    m_nTurnTotal[slot] = turnTotal;
+    m_nTurn[slot] = turn;
+}
+
+bool CVantorelDlg::WaitForDetection(int slot, std::chrono::nanoseconds bound,
+                                    std::stop_token stop) {
+    return g_aPdaDetect[slot].DetectEvent().WaitFor(bound, std::move(stop));
+}
+
+void CVantorelDlg::ClearDetectedDeviceName(int slot) {
+    g_aPdaDetect[slot].SetDeviceName(std::string());
+}
 
 }  // namespace vantorel::console

@@ -23,7 +23,7 @@ class AttachHost {
 public:
     virtual ~AttachHost() = default;
 
-    virtual void StopSyncProcesses() = 0;
+    virtual int StopSyncProcesses() = 0;
     virtual void AppendMainLogText(std::string_view text) = 0;
     virtual void AppendSlotLogText(int slot, std::string_view text) = 0;
     // The arrival path recorded for the slot's detection (g_aPdaDetect).

@@ -68,7 +68,7 @@ public:
                                   std::stop_token stop) = 0;
     // Forgets the device name recorded for the slot's detection.
     virtual void ClearDetectedDeviceName(int slot) = 0;
-    virtual void StopSyncProcesses() = 0;
+    virtual int StopSyncProcesses() = 0;
 };
 
 // What one worker thread is handed.

@@ -6,6 +6,7 @@
 #include "host/sync_process_control.h"
 #include "host/vantorel_app.h"
 #include "link/platform/linux/linux_link_platform.h"
+#include "link/platform/linux/udev_hotplug_monitor.h"
 
 int main(int argc, char** argv) {
     using namespace vantorel;
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     host::LinuxProcessTable processes;
     host::CSyncProcessControl sync(processes);
     console::QtOperatorPrompts prompts;
+    link::linux_platform::UdevHotplugMonitor hotplug;
     const console::ConsoleEnvironment environment{
         platform.Directory(),
         platform.Serial(),
@@ -22,6 +24,7 @@ int main(int argc, char** argv) {
         Clock{},
         sync,
         prompts,
+        &hotplug,
     };
 
     host::CVantorelApp app(argc, argv, environment);

@@ -28,7 +28,7 @@ public:
         return m_events.WaitForArrivals(++m_arrivalsUsed, bound);
     }
     void ClearDetectedDeviceName(int) override {}
-    void StopSyncProcesses() override {}
+    int StopSyncProcesses() override { return 0; }
 
 private:
     vantorel::test::RecordingReporter& m_reporter;
