@@ -28,6 +28,9 @@ public:
     void Read(uint64_t offset, uint64_t length,
               const std::function<void(const uint8_t*, size_t)>& sink) const;
 
+    // Bytes of memory the RAM holds now: up to the highest byte written that was not zero.
+    size_t HeldBytes() const { return m_bytes.size(); }
+
     // A restart loses the RAM content and gives its memory back.
     void Clear();
 

@@ -108,23 +108,21 @@ uint32_t CUsbInterface::Read(void* buffer, uint32_t length, bool bWait) {
     if (!channel) {
         return 0;
     }
-    size_t queued = 0;
     for (int pass = 0; pass < kReadPasses; ++pass) {
         const WaitOutcome outcome =
             bWait ? channel->WaitForData(std::nullopt)
                   : channel->WaitForData(m_platform.clock.ToReal(kNoWaitPassLength));
-        queued = std::min<size_t>(channel->QueuedBytes(), length);
-        if (queued > 0) {
-            break;
+        // The channel's read takes what is queued, up to `length`, without waiting: the same
+        // bytes as asking for the queued count first, one system call fewer per reply.
+        const size_t count = channel->Read(static_cast<uint8_t*>(buffer), length);
+        if (count > 0) {
+            return static_cast<uint32_t>(count);
         }
         if (outcome == WaitOutcome::Closed) {
             return 0;  // closed under us or the device went away: no further pass can help
         }
     }
-    if (queued == 0) {
-        return 0;
-    }
-    return static_cast<uint32_t>(channel->Read(static_cast<uint8_t*>(buffer), queued));
+    return 0;
 }
 
 }  // namespace vantorel::link

@@ -31,7 +31,8 @@ public:
     // The number of received bytes queued for reading.
     virtual size_t QueuedBytes() = 0;
 
-    // Reads up to `length` queued bytes; the count read (0 on failure).
+    // Reads up to `length` queued bytes without waiting; the count read (0 when nothing is
+    // queued, or on failure).
     virtual size_t Read(uint8_t* data, size_t length) = 0;
 
     // From any thread: wakes a blocked wait or transfer and makes later ones fail at once.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 namespace vantorel::link::emulated {
 
@@ -17,6 +18,7 @@ bool BytePipe::Push(const uint8_t* data, size_t length) {
             m_readOffset = 0;
         }
         m_bytes.insert(m_bytes.end(), data, data + length);
+        Changed();
     }
     m_changed.notify_all();
     return true;
@@ -41,6 +43,7 @@ void BytePipe::Cut() {
     {
         std::lock_guard lock(m_mutex);
         m_bCut = true;
+        Changed();
     }
     m_changed.notify_all();
 }
@@ -52,8 +55,26 @@ bool BytePipe::IsCut() const {
 
 void BytePipe::WakeAll() {
     // Taking the lock orders the waker's flag change before the waiters' re-check.
-    { std::lock_guard lock(m_mutex); }
+    {
+        std::lock_guard lock(m_mutex);
+        Changed();
+    }
     m_changed.notify_all();
+}
+
+void BytePipe::SpinWhileUnchanged(uint64_t seen) const {
+    for (int round = 0; round < kPauseRounds + kYieldRounds; ++round) {
+        if (m_changes.load(std::memory_order_acquire) != seen) {
+            return;
+        }
+        if (round < kPauseRounds) {
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+        } else {
+            std::this_thread::yield();
+        }
+    }
 }
 
 }  // namespace vantorel::link::emulated
