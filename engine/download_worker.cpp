@@ -492,13 +492,18 @@ bool DownloadRun::SendSmd() {
         }
         SendCommandNoReply(m_link, kCmdNextSmdRange, 0, 0, 0);
         Reply4 reply{};
-        ReadReply4(m_link, reply);
+        const uint32_t got = ReadReply4(m_link, reply);
         if (reply == kReplyOkud) {
             return true;
         }
         uint32_t startBlock = ReplyValue(reply);
         Reply4 countReply{};
-        ReadReply4(m_link, countReply);
+        // A short answer means the handset went away: without this the loop would ask an
+        // absent handset for ranges of zero blocks for ever.
+        if (got != kReplySize || ReadReply4(m_link, countReply) != kReplySize) {
+            Status(kStatusReadError, 0);
+            return false;
+        }
         uint32_t remaining = ReplyValue(countReply);
         Log("[SMD:%d] nSMDStartSbn = %d nSMDNumOfBlks = %d\r\n", Tag(),
             static_cast<int>(startBlock), static_cast<int>(remaining));

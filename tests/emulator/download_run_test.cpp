@@ -152,6 +152,28 @@ TEST_P(DownloadRunTest, AnSmdRunWritesEveryRangeTheHandsetHandsOut) {
     EXPECT_TRUE(record.launched);
 }
 
+TEST_P(DownloadRunTest, AnSmdHandsetPulledInItsSecondRangeFailsWithAUsbReadError) {
+    constexpr size_t kBlock = 135168;
+    HandsetConfig config = Config();
+    config.smdRanges = {{0, 1}, {5, 1}};
+    HandsetFaults faults;
+    // The header goes in packet 0, the first block in packets 1..67: it leaves in the second.
+    faults.unplugAtPacket = 70;
+    PlugHandset(config, faults);
+    const auto smd = PatternBytes(2048 + 2 * kBlock, 17);
+    DownloadImages images;
+    images.bSmd = true;
+    images.strSmdPath = files.WriteFile("nand.smd", smd);
+    images.info.dwDownloadAddr = kDownloadBase;
+    images.info.dwLaunchAddr = kLaunchAddress;
+    images.info.dwSmdSize = static_cast<uint32_t>(smd.size());
+
+    const auto statuses = Run(images, {});
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(statuses.back().code, kStatusReadError) << reporter.Log();
+    EXPECT_EQ(StatusValue(statuses.back().lParam), 0u) << "a failure of the handset, not the file";
+}
+
 INSTANTIATE_TEST_SUITE_P(BothLinks, DownloadRunTest, ::testing::Bool(), LinkVariantName);
 
 }  // namespace
