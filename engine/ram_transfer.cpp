@@ -32,6 +32,23 @@ EchoedPacket SendDataPacket(const SlotContext& slot, Packet& packet, ImageFile& 
     return {received == sum ? PacketOutcome::Echoed : PacketOutcome::SumMismatch, sum, received};
 }
 
+// The status a packet's outcome ends the transfer with; 0 when it was echoed.
+uint32_t FailureStatus(PacketOutcome outcome, uint32_t& errorFlag) {
+    switch (outcome) {
+        case PacketOutcome::FileShort:
+            errorFlag = 1;
+            return kStatusReadError;
+        case PacketOutcome::ReplyShort:
+            errorFlag = 0;
+            return kStatusReadError;
+        case PacketOutcome::SumMismatch:
+            return kStatusChecksumMismatch;
+        case PacketOutcome::Echoed:
+            break;
+    }
+    return 0;
+}
+
 // The percentage may pass 100 (199 packets give step 1 and values up to 199): the console
 // caps it.
 uint32_t Percent(uint32_t packetsDone, uint32_t step) {
@@ -65,19 +82,12 @@ uint32_t DownloadToRam(const SlotContext& slot, int32_t imageKind, ImageFile& fi
         const uint32_t address = ramAddress + i * static_cast<uint32_t>(kPacketPayloadSize);
         const EchoedPacket sent =
             SendDataPacket(slot, packet, file, address, kPacketPayloadSize, i == 0);
-        switch (sent.outcome) {
-            case PacketOutcome::FileShort:
-                errorFlag = 1;
-                return kStatusReadError;
-            case PacketOutcome::ReplyShort:
-                errorFlag = 0;
-                return kStatusReadError;
-            case PacketOutcome::SumMismatch:
-                AppendMainLog(slot.dialog, "[EBoot:%d] dwChecksum = %x dwReceivedChecksum = %x\r\n",
-                              slot.nSlot, sent.sum, sent.received);
-                return kStatusChecksumMismatch;
-            case PacketOutcome::Echoed:
-                break;
+        if (sent.outcome == PacketOutcome::SumMismatch) {
+            AppendMainLog(slot.dialog, "[EBoot:%d] dwChecksum = %x dwReceivedChecksum = %x\r\n",
+                          slot.nSlot, sent.sum, sent.received);
+        }
+        if (const uint32_t failure = FailureStatus(sent.outcome, errorFlag); failure != 0) {
+            return failure;
         }
         reportProgress(Percent(i, step));
     }
@@ -85,19 +95,11 @@ uint32_t DownloadToRam(const SlotContext& slot, int32_t imageKind, ImageFile& fi
     if (rest > 0) {
         const uint32_t address =
             ramAddress + fullPackets * static_cast<uint32_t>(kPacketPayloadSize);
-        const EchoedPacket sent =
-            SendDataPacket(slot, packet, file, address, rest, fullPackets == 0);
-        switch (sent.outcome) {
-            case PacketOutcome::FileShort:
-                errorFlag = 1;
-                return kStatusReadError;
-            case PacketOutcome::ReplyShort:
-                errorFlag = 0;
-                return kStatusReadError;
-            case PacketOutcome::SumMismatch:
-                return kStatusChecksumMismatch;
-            case PacketOutcome::Echoed:
-                break;
+        const EchoedPacket sent = SendDataPacket(
+            slot, packet, file, address, rest,
+            fullPackets == 0);  // The short last packet's mismatch goes without a log line.
+        if (const uint32_t failure = FailureStatus(sent.outcome, errorFlag); failure != 0) {
+            return failure;
         }
         reportProgress(Percent(fullPackets, step));
     }

@@ -80,8 +80,8 @@ protected:
 
     void MakeDialog(bool bBulkLinkOffered) {
         dlg.reset();
-        dlg = std::make_unique<CVantorelDlg>(
-            ConsoleEnvironment{bus, bus, bus, bBulkLinkOffered, Clock{0.0}, sync, prompts, nullptr});
+        dlg = std::make_unique<CVantorelDlg>(ConsoleEnvironment{
+            bus, bus, bus, bBulkLinkOffered, Clock{0.0}, sync, prompts, nullptr});
         dlg->OnInitDialog();
     }
 

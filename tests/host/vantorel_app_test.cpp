@@ -66,8 +66,9 @@ TEST(VantorelAppTest, RunsTheMainDialogModallyAndEndsWithIt) {
 int main(int argc, char** argv) {
     using namespace vantorel;
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    const console::ConsoleEnvironment environment{host::g_bus, host::g_bus,  host::g_bus,    false,
-                                                  Clock{0.0},  host::g_sync, host::g_prompts, nullptr};
+    const console::ConsoleEnvironment environment{host::g_bus,     host::g_bus, host::g_bus,
+                                                  false,           Clock{0.0},  host::g_sync,
+                                                  host::g_prompts, nullptr};
     host::CVantorelApp app(argc, argv, environment);
     host::g_app = &app;
     ::testing::InitGoogleTest(&argc, argv);

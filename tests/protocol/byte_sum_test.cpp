@@ -20,7 +20,8 @@ TEST(ByteSum, MatchesAPlainByteLoopAtEveryLengthAndAlignment) {
         b = static_cast<uint8_t>(random());
     }
     for (size_t offset : {0u, 1u, 3u, 15u, 17u}) {
-        for (size_t length : {0u, 1u, 15u, 16u, 31u, 32u, 33u, 127u, 128u, 129u, 2031u, 2032u, 4095u}) {
+        for (size_t length :
+             {0u, 1u, 15u, 16u, 31u, 32u, 33u, 127u, 128u, 129u, 2031u, 2032u, 4095u}) {
             EXPECT_EQ(ByteSum(bytes.data() + offset, length), ReferenceSum(bytes, offset, length))
                 << "offset " << offset << " length " << length;
         }
