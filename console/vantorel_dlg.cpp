@@ -77,22 +77,16 @@ void CVantorelDlg::BindMembers() {
         m_dataExchange.BindCheck(box.id, &(m_options.*box.member));
     }
     m_dataExchange.BindText(ctl::kRamSectorMb, &m_options.m_strRamSectorMb);
-    m_dataExchange.BindText(ctl::kEbootPath, &m_strEbootPath);
-    m_dataExchange.BindText(ctl::kPdaPath, &m_strPdaPath);
-    m_dataExchange.BindText(ctl::kCscPath, &m_strCscPath);
-    m_dataExchange.BindText(ctl::kLangPath, &m_strLangPath);
-    m_dataExchange.BindText(ctl::kPhonePath, &m_strPhonePath);
-    m_dataExchange.BindText(ctl::kSmdPath, &m_strSmdPath);
-    m_dataExchange.BindText(ctl::kImgPath, &m_strImgPath);
-    m_dataExchange.BindText(ctl::kEbootVersion, &m_strEbootVer);
 }
 
-// The log edits are not exchanged: they are kept in step with the logs line by line.
+// The log edits are not exchanged: they are kept in step with the logs line by line. The
+// image controls only show the selection, so they are written and never read back.
 void CVantorelDlg::UpdateData(bool bSaveAndValidate) {
     if (bSaveAndValidate) {
         m_dataExchange.FromControls(m_controls);
     } else {
         m_dataExchange.ToControls(m_controls);
+        ShowImageSelection();
     }
 }
 

@@ -152,19 +152,31 @@ public:
     uint32_t m_dwToolVersion = 0;
 
     // --- Image selection ---
+    // (vantorel_dlg_images.cpp) Each handler asks the selection and then shows it.
+    // The browse buttons 1019, 1035, 1037, 1075, 1036, 1074 and 1080: each a toggle that
+    // withdraws a chosen image or lets the operator choose one.
+    void OnBnClickedEboot();
+    void OnBnClickedPda();
+    void OnBnClickedCsc();
+    void OnBnClickedLang();
+    void OnBnClickedPhone();
+    void OnBnClickedSmd();
+    void OnBnClickedImg();
+    void OnBrowseImage(images::ImageKind kind);
+    void OnCbnSelchangeCsc();       // 1100
+    void OnCbnSelchangeLanguage();  // 1090
+    // Copies the selection's paths, drop-downs, boot-loader version and second-log
+    // visibility into their controls. The path boxes are read-only: nothing is read back.
+    void ShowImageSelection();
+    // True while an image that a download sends is chosen (the IMG choice alone is none).
+    bool HasChosenImages() const;
+    // Deletes the files unpacked from an integrated image, if any were.
+    void DeleteUnpackedImages();
     // The snapshot of the chosen images that the workers of a batch are handed.
     engine::DownloadImages CurrentDownloadImages() const;
-    // The chosen images: paths, sizes, the CSC entry and the language lists.
+    // The chosen images: the one record of paths, flags, sizes, the CSC entry and the
+    // language lists; the controls only show it.
     images::ImageSelection m_selection;
-
-    // --- The selected images (their loading lives with the image files) ---
-    int32_t m_bEbootSel = 0, m_bPdaSel = 0, m_bCscSel = 0, m_bLangSel = 0, m_bPhoneSel = 0,
-            m_bSmdSel = 0, m_bImgSel = 0;
-    std::string m_strEbootPath, m_strPdaPath, m_strCscPath, m_strLangPath, m_strPhonePath,
-        m_strSmdPath, m_strImgPath;
-    std::string m_strEbootVer;
-    int32_t m_bEbootLarge = 0;
-    uint32_t m_dwCscOffset = 0;
 
     const Clock& GetClock() const { return m_clock; }
     const link::LinkPlatform& LinkPlatform() const { return m_linkPlatform; }

@@ -29,8 +29,8 @@ bool CVantorelDlg::OnClose() {
         return false;
     }
     StopWorkers();
-    // The files unpacked from an integrated image are deleted here once images/ provides
-    // their removal.
+    // After the workers: they read the unpacked files until they end.
+    DeleteUnpackedImages();
     if (!m_bSyncRestarted) {
         m_bSyncRestarted = true;
         RestartSyncProcesses();

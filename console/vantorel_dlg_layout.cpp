@@ -217,6 +217,20 @@ void CVantorelDlg::ConnectHandlers() {
     onClick(ctl::kSmdBinary, [this] { OnBnClickedSmdBinary(); });
     onClick(ctl::kControlSector, [this] { OnBnClickedControlSector(); });
     onClick(ctl::kSetUgm, [this] { OnBnClickedSetUgm(); });
+    onClick(ctl::kEbootButton, [this] { OnBnClickedEboot(); });
+    onClick(ctl::kPdaButton, [this] { OnBnClickedPda(); });
+    onClick(ctl::kCscButton, [this] { OnBnClickedCsc(); });
+    onClick(ctl::kLangButton, [this] { OnBnClickedLang(); });
+    onClick(ctl::kPhoneButton, [this] { OnBnClickedPhone(); });
+    onClick(ctl::kSmdButton, [this] { OnBnClickedSmd(); });
+    onClick(ctl::kImgButton, [this] { OnBnClickedImg(); });
+    // The drop-downs are refilled with their notifications blocked, so these are the
+    // operator's picks only.
+    const auto onPick = [this](int id, auto handler) {
+        connect(m_controls.As<QComboBox>(id), &QComboBox::currentIndexChanged, this, handler);
+    };
+    onPick(ctl::kCscCombo, [this] { OnCbnSelchangeCsc(); });
+    onPick(ctl::kLanguageCombo, [this] { OnCbnSelchangeLanguage(); });
     for (int slot = 0; slot < kSlotCount; ++slot) {
         onClick(kSlotResetIds[slot], [this, slot] { OnBnClickedResetSlot(slot); });
         onClick(kSlotSeeLogIds[slot], [this, slot] { OnBnClickedSeeLog(slot); });

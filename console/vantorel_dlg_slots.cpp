@@ -55,7 +55,8 @@ void CVantorelDlg::OnBnClickedResetAll() {
         m_stackFreeSlots.Pop();
     }
     ResetAllSlots();
-    m_controls.Enable(ctl::kDetect, true);
+    // Detect arms a download of the chosen images; with none chosen it stays off.
+    m_controls.Enable(ctl::kDetect, HasChosenImages());
     UpdateData(false);
 }
 

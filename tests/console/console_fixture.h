@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QWidget>
 #include <deque>
@@ -44,13 +45,30 @@ public:
         confirmations.push_back(text);
         return bConfirm;
     }
-    std::optional<QString> ChooseOpenFile(QWidget*, const QString&) override {
-        return std::nullopt;
+    // Answers from `fileAnswers`, in order; a dialog that no answer was queued for fails.
+    std::optional<QString> ChooseOpenFile(QWidget*, const QString& filter) override {
+        fileFilters.push_back(filter);
+        if (onChooseFile) {
+            onChooseFile();
+        }
+        if (fileAnswers.empty()) {
+            ADD_FAILURE() << "an open-file dialog came up that the test did not expect";
+            return std::nullopt;
+        }
+        const QString answer = fileAnswers.front();
+        fileAnswers.pop_front();
+        if (answer.isNull()) {
+            return std::nullopt;
+        }
+        return answer;
     }
 
     std::vector<Shown> messages;
     std::vector<QString> confirmations;
     bool bConfirm = true;
+    std::deque<QString> fileAnswers;  // a null string: the operator cancels
+    std::vector<QString> fileFilters;
+    std::function<void()> onChooseFile;  // runs while the open-file dialog is up
 };
 
 // Records what the dialog asked of the host's competing programs.
@@ -101,6 +119,12 @@ protected:
 
     void Send(uint32_t code, int slot, uint32_t value = 0) {
         dlg->SendSlotStatus(code, engine::MakeStatusParam(slot, value));
+    }
+
+    // Presses a browse button and answers its open-file dialog with `path`.
+    void ChooseImage(int buttonId, std::optional<std::string> path) {
+        prompts.fileAnswers.push_back(path ? QString::fromStdString(*path) : QString());
+        dlg->Controls().As<QAbstractButton>(buttonId)->click();
     }
 
     QString BarText(int slot) const { return dlg->m_prgSlot[slot]->GetWindowText(); }

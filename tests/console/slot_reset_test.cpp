@@ -3,6 +3,7 @@
 #include "console/pda_detect.h"
 #include "link/interface_class.h"
 #include "tests/console/console_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace vantorel::console::test {
 namespace {
@@ -16,6 +17,8 @@ void MakeReady(CVantorelDlg& dlg, int slot) {
 }
 
 TEST_F(SlotResetTest, ResetAllHandsOutSlotsFromZeroUpwards) {
+    vantorel::test::TempDir dir;
+    ChooseImage(ctl::kPhoneButton, dir.WriteFile("modem.bin", {1, 2, 3}));
     StartBatch({0, 1, 2});
     Send(518, 0);
     dlg->OnBnClickedResetAll();
@@ -53,6 +56,8 @@ TEST_F(SlotResetTest, ResettingAReadySlotLowersTheDeviceCountAndADoneSlotDoesNot
 }
 
 TEST_F(SlotResetTest, ResettingTheLastEndedSlotResetsEverything) {
+    vantorel::test::TempDir dir;
+    ChooseImage(ctl::kPhoneButton, dir.WriteFile("modem.bin", {1, 2, 3}));
     StartBatch({0, 1});
     dlg->AppendMainLog("[Down] PDA Image. \r\n");
     Send(518, 0);
