@@ -95,7 +95,7 @@ public:
     void SetTurns(int slot, int32_t turn, int32_t turnTotal) override;
     bool WaitForDetection(int slot, std::chrono::nanoseconds bound, std::stop_token stop) override;
     void ClearDetectedDeviceName(int slot) override;
-    void SetDetectionName(int slot, const std::string& arrivalName) override;
+    void SetDetectionName(int slot, const std::string& devicePath) override;
     void SetDeviceName(int slot, const std::string& deviceName) override;
     std::string DeviceName(int slot) const override;
     int32_t SlotState(int slot) const override;

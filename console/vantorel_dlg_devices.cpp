@@ -130,8 +130,8 @@ int CVantorelDlg::AttachHandset(const std::string& arrivalName) {
     return 0;
 }
 
-void CVantorelDlg::SetDetectionName(int slot, const std::string& arrivalName) {
-    g_aPdaDetect[slot].SetDeviceName(arrivalName);
+void CVantorelDlg::SetDetectionName(int slot, const std::string& devicePath) {
+    g_aPdaDetect[slot].SetDeviceName(devicePath);
 }
 
 void CVantorelDlg::SetDeviceName(int slot, const std::string& deviceName) {

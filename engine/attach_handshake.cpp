@@ -53,7 +53,10 @@ AttachOutcome AttachHandshake(AttachHost& host, link::CUsbInterface& link, int s
             clock.Sleep(Clock::Duration(50));
             continue;
         }
-        host.SetDetectionName(slot, arrivalName);
+        // The link opens the first free handset, which need not be the one whose arrival
+        // called us when several arrive together. The path recorded is the one opened, so
+        // the handset's return after its reboot wakes the slot that holds it.
+        host.SetDetectionName(slot, link.DevicePath().empty() ? arrivalName : link.DevicePath());
         const std::string name = link::InstancePartOf(link.DevicePath());
         host.SetDeviceName(slot, name);
         host.AppendSlotLogText(slot,

@@ -26,8 +26,8 @@ public:
     virtual int StopSyncProcesses() = 0;
     virtual void AppendMainLogText(std::string_view text) = 0;
     virtual void AppendSlotLogText(int slot, std::string_view text) = 0;
-    // The arrival path recorded for the slot's detection (g_aPdaDetect).
-    virtual void SetDetectionName(int slot, const std::string& arrivalName) = 0;
+    // The device path recorded for the slot's detection (g_aPdaDetect).
+    virtual void SetDetectionName(int slot, const std::string& devicePath) = 0;
     // The slot's device name: the instance part of its link's path.
     virtual void SetDeviceName(int slot, const std::string& deviceName) = 0;
     virtual std::string DeviceName(int slot) const = 0;

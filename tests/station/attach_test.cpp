@@ -130,6 +130,23 @@ TEST_P(StationTest, ARecordedPathComingBackWakesItsSlotWhateverItsCase) {
     EXPECT_FALSE(dlg->m_pUsb[0]->IsOpened());
 }
 
+// Two handsets arriving together: the first arrival's link opens whichever handset the
+// directory lists first. Each slot must record the path of the handset it holds, or the
+// handsets' returns after their reboots wake each other's slots.
+TEST_P(StationTest, HandsetsArrivingTogetherRecordThePathsTheirSlotsHold) {
+    dlg->m_options.m_bStartImmediately = 0;
+    dlg->OnBnClickedDetect();
+    Plug("1-2");
+    Plug("1-1");
+    ASSERT_TRUE(WaitForAttached(2));
+    for (int slot = 0; slot < 2; ++slot) {
+        EXPECT_EQ(g_aPdaDetect[slot].DeviceName(), dlg->m_pUsb[slot]->DevicePath())
+            << "slot " << slot + 1;
+        EXPECT_EQ(dlg->FindDetectSlot(dlg->m_pUsb[slot]->DevicePath()), slot);
+    }
+    EXPECT_NE(dlg->m_pUsb[0]->DevicePath(), dlg->m_pUsb[1]->DevicePath());
+}
+
 TEST_P(StationTest, ANinthArrivalIsLoggedButNotAttached) {
     dlg->m_options.m_bStartImmediately = 0;
     dlg->OnBnClickedDetect();
