@@ -1,0 +1,69 @@
+// vantorel-bench: the station on a bench of emulated handsets, with a window or headless.
+#include <QApplication>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "console/string_resource.h"
+#include "host/bench/bench_arguments.h"
+#include "host/bench/bench_station.h"
+#include "host/bench/emulated_bench.h"
+#include "host/bench/headless_run.h"
+#include "host/bench/image_plan.h"
+#include "host/bench/sample_directory.h"
+#include "resources/string_table.h"
+
+using namespace vantorel;
+using namespace vantorel::bench;
+
+namespace {
+
+int Refuse(const std::string& error) {
+    std::fprintf(stderr, "vantorel-bench: %s\nTry 'vantorel-bench --help'.\n", error.c_str());
+    return kExitBadArguments;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    BenchArguments args;
+    std::string error;
+    if (!ParseBenchArguments(std::vector<std::string>(argv + 1, argv + argc), args, error)) {
+        return Refuse(error);
+    }
+    if (args.bHelp) {
+        std::fputs(kBenchUsage, stdout);
+        return kExitPassed;
+    }
+    if (args.bHeadless) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
+    // The sample set is there for the operator's first pick; a bench that cannot write it
+    // still runs with the files named on the command line.
+    const std::string sampleDirectory = DefaultSampleDirectory();
+    std::string sampleError;
+    if (!EnsureSampleSet(sampleDirectory, sampleError)) {
+        std::fprintf(stderr, "vantorel-bench: %s\n", sampleError.c_str());
+    }
+    std::vector<ChosenImage> chosen;
+    if (!PlanImages(args, sampleDirectory, args.bHeadless, chosen, error)) {
+        return Refuse(error);
+    }
+
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    QApplication::setApplicationName(console::StringResource(resources::IDS_APP_TITLE));
+    QApplication::setWindowIcon(console::StationIcon());
+
+    EmulatedBench bench(args.link, args.ttyPaths, args.handsets, args.timeScale);
+    if (!bench.IsUsable(error)) {
+        std::fprintf(stderr, "vantorel-bench: %s\n", error.c_str());
+        return kExitFailed;
+    }
+    if (args.bHeadless) {
+        return RunHeadless(args, chosen, bench);
+    }
+    BenchStation station(bench, args, sampleDirectory);
+    return station.Run(chosen);
+}
