@@ -49,6 +49,12 @@ const char* const kBenchUsage =
     "                         ten times faster, 0.01 a hundred times (default 0.1 with a\n"
     "                         window, 0.01 headless, 1 with --tty)\n"
     "  --timeout SECONDS      headless: give up on the batch after this long (default 600)\n"
+    "  --real                 headless, on this machine's real USB handsets instead of\n"
+    "                         emulated ones (the bulk link, real time): press Detect, wait\n"
+    "                         for --handsets N of them to arrive (default 1), download, and\n"
+    "                         exit 0 when each ended \"Job Done\". What they flashed is not\n"
+    "                         checked here. Unplug and replug the handsets after the\n"
+    "                         \"detecting\" line: only arrivals are attached\n"
     "  -h, --help             this text\n"
     "\n"
     "Exit status: 0 every handset done; 1 a handset failed, did not attach or flashed\n"
@@ -123,6 +129,28 @@ void AppendWords(std::string& settings, const std::string& words) {
     settings += words;
 }
 
+// The real station: the bulk link to real devices in real time, no emulated handsets.
+bool FinishRealArguments(BenchArguments& out, bool bLinkGiven, bool bHandsetsGiven,
+                         bool bScaleGiven, bool bHandsetSettings, std::string& error) {
+    if (!out.ttyPaths.empty() || (bLinkGiven && out.link != LinkChoice::Bulk) || bHandsetSettings) {
+        error =
+            "--real runs the bulk link on real handsets: drop --tty, --link serial and "
+            "--handset";
+        return false;
+    }
+    if (bHandsetsGiven && out.nHandsets == 0) {
+        error = "--real needs at least one handset to wait for: --handsets 1 to 8";
+        return false;
+    }
+    if (!bHandsetsGiven) {
+        out.nHandsets = 1;
+    }
+    if (!bScaleGiven) {
+        out.timeScale = 1.0;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& out,
@@ -145,6 +173,11 @@ bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& o
             continue;
         }
         if (option == "--headless") {
+            out.bHeadless = true;
+            continue;
+        }
+        if (option == "--real") {
+            out.bReal = true;
             out.bHeadless = true;
             continue;
         }
@@ -239,6 +272,11 @@ bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& o
         return true;
     }
 
+    if (out.bReal) {
+        return FinishRealArguments(
+            out, bLinkGiven, bHandsetsGiven, bScaleGiven,
+            !allSettings.empty() || settings != std::vector<std::string>(kBenchSlots), error);
+    }
     if (!out.ttyPaths.empty()) {
         if (bLinkGiven && out.link == LinkChoice::Bulk) {
             error = "--tty needs the serial-style link: drop --link bulk";

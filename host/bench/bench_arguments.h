@@ -25,6 +25,9 @@ struct OptionChoice {
 struct BenchArguments {
     bool bHelp = false;
     bool bHeadless = false;
+    // The station on this machine's real download-mode devices (libudev, libusb), headless:
+    // no emulated handset; `nHandsets` is how many to wait for.
+    bool bReal = false;
     LinkChoice link = LinkChoice::Bulk;
     // Emulated handsets to plug in a headless run.
     int nHandsets = kBenchSlots;

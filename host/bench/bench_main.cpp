@@ -56,6 +56,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(console::StringResource(resources::IDS_APP_TITLE));
     QApplication::setWindowIcon(console::StationIcon());
 
+    if (args.bReal) {
+        return RunReal(args, chosen);
+    }
     EmulatedBench bench(args.link, args.ttyPaths, args.handsets, args.timeScale);
     if (!bench.IsUsable(error)) {
         std::fprintf(stderr, "vantorel-bench: %s\n", error.c_str());

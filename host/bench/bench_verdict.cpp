@@ -22,7 +22,7 @@ Verdict JudgeRun(const std::array<console::SlotOutcome, console::kSlotCount>& sl
     for (const ExpectedHandset& handset : handsets) {
         const console::SlotOutcome* held = nullptr;
         for (const console::SlotOutcome& slot : slots) {
-            if (slot.state != console::SLOT_WAITING &&
+            if (slot.state != console::SLOT_WAITING && !handset.instanceName.empty() &&
                 engine::SameDeviceName(slot.deviceName, handset.instanceName)) {
                 held = &slot;
             }

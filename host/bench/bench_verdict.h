@@ -15,7 +15,7 @@ namespace vantorel::bench {
 // A handset the run expected to see downloaded.
 struct ExpectedHandset {
     std::string port;          // as the operator knows it: "1-3", a tty path
-    std::string instanceName;  // as the station records it
+    std::string instanceName;  // as the station records it; empty: it never attached
     // What an emulated handset flashed; nullopt for an external one, which is not checked.
     std::optional<emulator::FlashRecord> record;
 };

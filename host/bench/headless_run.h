@@ -5,13 +5,9 @@
 #include "host/bench/bench_arguments.h"
 #include "host/bench/emulated_bench.h"
 #include "host/bench/flash_check.h"
+#include "host/bench/headless_station.h"
 
 namespace vantorel::bench {
-
-// Exit codes of the bench.
-inline constexpr int kExitPassed = 0;
-inline constexpr int kExitFailed = 1;
-inline constexpr int kExitBadArguments = 2;
 
 // Runs one batch on the real station window without showing it: chooses the images and
 // options, presses Detect, plugs the handsets in, presses Start downloading unless the
@@ -20,5 +16,10 @@ inline constexpr int kExitBadArguments = 2;
 // QApplication on the offscreen platform.
 int RunHeadless(const BenchArguments& args, const std::vector<ChosenImage>& chosen,
                 EmulatedBench& bench);
+
+// The same on this machine's real download-mode devices: presses Detect, says so on
+// standard error ("detecting"), waits until the handsets the arguments name have arrived
+// and attached, and downloads. What the handsets flashed is not checked.
+int RunReal(const BenchArguments& args, const std::vector<ChosenImage>& chosen);
 
 }  // namespace vantorel::bench

@@ -42,6 +42,31 @@ TEST(BenchArguments, DefaultsFollowTheModeAndTheTtys) {
     EXPECT_EQ(external.args.ttyPaths, std::vector<std::string>{tty});
 }
 
+// Real handsets: headless, the bulk link, real time, and no emulated handset to set up.
+TEST(BenchArguments, RealModeWaitsForRealHandsetsOnTheBulkLink) {
+    const Parsed real = Parse({"--real"});
+    ASSERT_TRUE(real.ok) << real.error;
+    EXPECT_TRUE(real.args.bReal);
+    EXPECT_TRUE(real.args.bHeadless);
+    EXPECT_EQ(real.args.link, LinkChoice::Bulk);
+    EXPECT_EQ(real.args.nHandsets, 1);
+    EXPECT_DOUBLE_EQ(real.args.timeScale, 1.0);
+
+    const Parsed three = Parse({"--real", "--handsets", "3", "--timeout", "90"});
+    ASSERT_TRUE(three.ok) << three.error;
+    EXPECT_EQ(three.args.nHandsets, 3);
+
+    for (const auto& words :
+         std::vector<std::vector<std::string>>{{"--real", "--link", "serial"},
+                                               {"--real", "--handset", "1:--wrong-sum-at 3"},
+                                               {"--real", "--handsets", "0"},
+                                               {"--real", "--tty", "/tmp/ttyUSB0"}}) {
+        const Parsed refused = Parse(words);
+        EXPECT_FALSE(refused.ok) << words[1];
+        EXPECT_FALSE(refused.error.empty());
+    }
+}
+
 TEST(BenchArguments, TakesImagesOptionsAndValuesInBothSpellings) {
     const Parsed parsed =
         Parse({"--headless", "--link=serial", "--images", "/tmp/set", "--pda", "a.nb0",
