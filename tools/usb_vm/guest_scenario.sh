@@ -1,11 +1,13 @@
 #!/bin/bash
 # Runs inside the virtual machine of scripts/usb-vm-test, chrooted into the host's root
 # (read-only, with the guest's /proc, /sys, /dev and a fresh /tmp and /run): sets up one
-# configfs gadget with a FunctionFS instance per handset, serves them with
-# vantorel-gadget-handset and runs vantorel-usb-probe against them. Exits with the probe's
-# status; the logs go to RESULT.
+# configfs gadget with a FunctionFS instance per handset and serves them with
+# vantorel-gadget-handset. MODE station runs the real station headless against them
+# (vantorel-bench --real: libudev hot-plug, the libusb bulk link) and checks every record
+# with vantorel-record-check; MODE probe runs vantorel-usb-probe instead. Exits 0 only on
+# success; the logs go to RESULT.
 #
-# usage: guest_scenario.sh BUILD RESULT HANDSETS UNPLUG VICTIM_PACKET
+# usage: guest_scenario.sh BUILD RESULT HANDSETS UNPLUG VICTIM_PACKET MODE IMAGES
 set -u
 
 build=$1
@@ -13,6 +15,8 @@ result=$2
 handsets=$3
 unplug=$4
 victim_packet=$5
+mode=${6:-station}
+images=${7:-}
 total=$((handsets + unplug))
 bin=$build/tools/usb_vm
 gadgets=/sys/kernel/config/usb_gadget
@@ -50,25 +54,96 @@ for i in $(seq 1 "$total"); do
   mkdir "/dev/ffs/$name"
   mount -t functionfs "$name" "/dev/ffs/$name" || exit 1
   if [ "$unplug" = 1 ] && [ "$i" = "$total" ]; then
-    # The handset that is unplugged mid-transfer keeps silent at one data packet.
-    gadget_args+=(--missing-reply-at "$victim_packet")
+    # The handset that is unplugged mid-transfer: for the probe it keeps silent at one data
+    # packet and the probe unbinds it; with the station it unbinds itself at that packet.
+    if [ "$mode" = probe ]; then
+      gadget_args+=(--missing-reply-at "$victim_packet")
+    else
+      gadget_args+=(--unplug-at "$victim_packet")
+    fi
   fi
   gadget_args+=(--gadget "$name:dummy_udc.$((i - 1))")
 done
 
-"$bin/vantorel-gadget-handset" --record-dir "$records" "${gadget_args[@]}" \
-  >"$result/gadget.log" 2>&1 &
-gadget_pid=$!
+start_gadgets() {
+  "$bin/vantorel-gadget-handset" --record-dir "$records" "${gadget_args[@]}" \
+    >"$result/gadget.log" 2>&1 &
+  gadget_pid=$!
+}
 
-probe_args=(--handsets "$handsets" --record-dir "$records" --gadget-pid "$gadget_pid")
-if [ "$unplug" = 1 ]; then
-  probe_args+=(--victim "h$total" --victim-packet "$victim_packet")
+run_probe() {
+  start_gadgets
+  probe_args=(--handsets "$handsets" --record-dir "$records" --gadget-pid "$gadget_pid")
+  if [ "$unplug" = 1 ]; then
+    probe_args+=(--victim "h$total" --victim-packet "$victim_packet")
+  fi
+  log "probe ${probe_args[*]}"
+  started=$(date +%s%N)
+  timeout --kill-after=5 300 "$bin/vantorel-usb-probe" "${probe_args[@]}" >"$result/probe.log" 2>&1
+  status=$?
+  log "probe exited $status after $((($(date +%s%N) - started) / 1000000)) ms"
+}
+
+# The station is started first and the handsets plugged in once it detects: it attaches
+# arrivals, as an operator's station does.
+run_station() {
+  local station_args=(--real --handsets "$total" --timeout 240 --uncheck "Wait after download"
+    --eboot "$images/eboot.eb0" --csc "$images/single.csc" --pda "$images/pda.nb0"
+    --phone "$images/phone.bin")
+  log "station ${station_args[*]}"
+  started=$(date +%s%N)
+  QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp HOME=/tmp \
+    timeout --kill-after=5 280 "$build/host/bench/vantorel-bench" "${station_args[@]}" \
+    >"$result/station.log" 2>"$result/station.err" &
+  local station_pid=$!
+  for _ in $(seq 1 600); do
+    grep -q "vantorel-bench: detecting" "$result/station.err" 2>/dev/null && break
+    kill -0 "$station_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  start_gadgets
+  wait "$station_pid"
+  local station_status=$?
+  local elapsed=$((($(date +%s%N) - started) / 1000000))
+  log "station exited $station_status after $elapsed ms"
+  local done_slots failed_slots
+  # The label's caption names the image kind (a failed boot loader's is "OK n" too); the
+  # bar's text tells how the slot ended.
+  done_slots=$(grep -c '^slot [0-9]: [^|]* | Job Done' "$result/station.log")
+  failed_slots=$(grep -c '^slot [0-9]: [^|]* | \[FAIL\]' "$result/station.log")
+  status=0
+  if [ "$done_slots" != "$handsets" ] || [ "$failed_slots" != "$unplug" ]; then
+    log "station: $done_slots slot(s) done and $failed_slots failed; wanted $handsets and $unplug"
+    status=1
+  fi
+  if [ "$unplug" = 0 ] && [ "$station_status" != 0 ]; then status=1; fi
+  if [ "$unplug" = 1 ] && [ "$station_status" != 1 ]; then status=1; fi
+  local done_names
+  done_names=$(seq -s, -f 'h%g' 1 "$handsets")
+  local check_args=(--record-dir "$records" --gadget-pid "$gadget_pid" --done "$done_names"
+    --eboot "$images/eboot.eb0" --csc "$images/single.csc" --pda "$images/pda.nb0"
+    --phone "$images/phone.bin")
+  if [ "$unplug" = 1 ]; then check_args+=(--unfinished "h$total"); fi
+  "$bin/vantorel-record-check" "${check_args[@]}" >"$result/record-check.log" 2>&1 || status=1
+  local bytes
+  bytes=$(stat -c %s "$images/eboot.eb0" "$images/single.csc" "$images/pda.nb0" \
+    "$images/phone.bin" | awk '{ s += $1 } END { print s }')
+  # One line for the host's verdict.
+  if [ "$status" = 0 ]; then
+    echo "usb-vm-probe: PASS: real station, $handsets handset(s) Job Done byte for byte" \
+      "($bytes bytes each, batch $elapsed ms, $((bytes * handsets / (elapsed + 1))) kB/s" \
+      "together)$([ "$unplug" = 1 ] && echo ", the pulled one failed")" >>"$result/probe.log"
+  else
+    echo "usb-vm-probe: FAIL: real station: $(tail -n 1 "$result/record-check.log")" \
+      >>"$result/probe.log"
+  fi
+}
+
+if [ "$mode" = probe ]; then
+  run_probe
+else
+  run_station
 fi
-log "probe ${probe_args[*]}"
-started=$(date +%s%N)
-timeout --kill-after=5 300 "$bin/vantorel-usb-probe" "${probe_args[@]}" >"$result/probe.log" 2>&1
-status=$?
-log "probe exited $status after $((($(date +%s%N) - started) / 1000000)) ms"
 
 kill -TERM "$gadget_pid" 2>/dev/null
 for _ in $(seq 1 100); do

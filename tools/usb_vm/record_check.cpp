@@ -13,21 +13,6 @@ namespace {
 
 constexpr std::chrono::seconds kDumpBound{20};
 
-bool AwaitDump(const ProbeOptions& options) {
-    const uint64_t before = ReadDumpCount(options.recordDir);
-    if (::kill(options.gadgetPid, SIGUSR1) != 0) {
-        return false;
-    }
-    const auto deadline = std::chrono::steady_clock::now() + kDumpBound;
-    while (ReadDumpCount(options.recordDir) <= before) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
-
 // Where two byte runs first differ, or that they are equal.
 std::string Compare(const std::vector<uint8_t>& flashed, const std::vector<uint8_t>& sent) {
     if (flashed == sent) {
@@ -43,10 +28,25 @@ std::string Compare(const std::vector<uint8_t>& flashed, const std::vector<uint8
 
 }  // namespace
 
+bool AwaitRecordDump(const std::filesystem::path& recordDir, pid_t gadgetPid) {
+    const uint64_t before = ReadDumpCount(recordDir);
+    if (::kill(gadgetPid, SIGUSR1) != 0) {
+        return false;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kDumpBound;
+    while (ReadDumpCount(recordDir) <= before) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
 std::vector<std::string> CheckRecords(const ProbeOptions& options,
                                       const std::vector<ExpectedRecord>& expected) {
     std::vector<std::string> problems;
-    if (!AwaitDump(options)) {
+    if (!AwaitRecordDump(options.recordDir, options.gadgetPid)) {
         problems.push_back("the gadget program wrote no records within " +
                            std::to_string(kDumpBound.count()) + " s");
         return problems;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -12,6 +15,10 @@ struct ExpectedRecord {
     std::string name;
     const ProbeImages* images = nullptr;
 };
+
+// Asks the gadget program (SIGUSR1) to dump its handsets' records into `recordDir` and
+// waits, bounded, until it has; false when it did not.
+bool AwaitRecordDump(const std::filesystem::path& recordDir, pid_t gadgetPid);
 
 // Asks the gadget program for its records and compares each handset's flashed boot loader,
 // modem and CSC image with the bytes it was sent, byte for byte. One line per problem;

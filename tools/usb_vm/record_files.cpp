@@ -129,4 +129,34 @@ std::string ReadRecordSummary(const fs::path& dir, const std::string& name) {
     return text.str();
 }
 
+std::optional<emulator::FlashRecord> ReadFlashedImages(const fs::path& dir,
+                                                       const std::string& name) {
+    std::error_code code;
+    if (!fs::is_directory(dir / name, code)) {
+        return std::nullopt;
+    }
+    const auto image = [&](RecordImage kind) -> std::optional<emulator::FlashedImage> {
+        auto bytes = ReadRecordImage(dir, name, kind);
+        if (!bytes) {
+            return std::nullopt;
+        }
+        emulator::FlashedImage flashed;
+        flashed.length = bytes->size();
+        flashed.bytes = std::move(*bytes);
+        return flashed;
+    };
+    emulator::FlashRecord record;
+    record.eboot = image(RecordImage::Eboot);
+    record.csc = image(RecordImage::Csc);
+    record.langPack = image(RecordImage::LangPack);
+    record.phone = image(RecordImage::Phone);
+    if (auto pda = image(RecordImage::Pda)) {
+        emulator::PdaTurnRecord turn;
+        turn.length = static_cast<uint32_t>(pda->length);
+        turn.image = std::move(*pda);
+        record.pdaTurns.push_back(std::move(turn));
+    }
+    return record;
+}
+
 }  // namespace vantorel::usb_vm

@@ -27,6 +27,10 @@ uint64_t ReadDumpCount(const std::filesystem::path& dir);
 std::optional<std::vector<uint8_t>> ReadRecordImage(const std::filesystem::path& dir,
                                                     const std::string& name, RecordImage image);
 std::string ReadRecordSummary(const std::filesystem::path& dir, const std::string& name);
+// The flashed images of DIR/NAME as a record that holds their bytes (the PDA image as one
+// turn at position 0); nullopt when no dump of NAME exists.
+std::optional<emulator::FlashRecord> ReadFlashedImages(const std::filesystem::path& dir,
+                                                       const std::string& name);
 
 const char* RecordImageName(RecordImage image);
 
