@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "host/unique_fd.h"
+#include "link/platform/linux/unique_fd.h"
 
 namespace vantorel::host {
+
+using link::linux_platform::UniqueFd;
 
 namespace {
 
