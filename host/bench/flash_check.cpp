@@ -4,10 +4,13 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <set>
 
 #include "base/text_format.h"
 #include "engine/boot_loader_protocol.h"
 #include "engine/image_headers.h"
+#include "images/byte_source.h"
+#include "images/csc_file.h"
 
 namespace vantorel::bench {
 
@@ -15,6 +18,10 @@ namespace {
 
 // The bench compares in memory; image files larger than this are left unchecked.
 constexpr uintmax_t kLargestChecked = 512u << 20;
+// The station sends an SMD image's first 2048 bytes to RAM without flashing them; the NAND
+// blocks follow, each of 64 pages of 2048 + 64 bytes.
+constexpr uint64_t kSmdHeaderSize = engine::kPacketSize;
+constexpr uint64_t kSmdBlockSize = 135168;
 
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
     std::error_code error;
@@ -46,6 +53,88 @@ std::optional<std::span<const uint8_t>> PdaBody(const std::vector<uint8_t>& file
     return std::span<const uint8_t>(file).subspan(engine::kPdaHeaderSize, size);
 }
 
+// The bytes the station sends of a CSC file: a single image whole, of a multi-CSC file the
+// entry's range; nullopt when the table cannot be read or has no such entry.
+std::optional<std::span<const uint8_t>> CscRange(const std::vector<uint8_t>& file, size_t entry) {
+    if (file.size() < sizeof(uint32_t) || engine::LoadLe32(file.data()) != images::kMultiCscMagic) {
+        return std::span<const uint8_t>(file);
+    }
+    const images::MemorySource source(file);
+    const auto csc = images::ReadCscFile(source);
+    if (!csc || entry >= csc.value.entries.size()) {
+        return std::nullopt;
+    }
+    // The reader checked that every entry lies inside the file.
+    const images::CscEntry& chosen = csc.value.entries[entry];
+    return std::span<const uint8_t>(file).subspan(chosen.dwOffset, chosen.dwSize);
+}
+
+// The ranges as the station wrote them: its block writes, in wire order.
+std::vector<emulator::SmdRange> WrittenSmdRanges(const emulator::FlashRecord& record) {
+    std::vector<emulator::SmdRange> ranges;
+    for (const emulator::CommandSeen& command : record.commands) {
+        if (command.code == engine::kCmdWriteSmdBlocks) {
+            ranges.push_back({command.a3, command.a2});
+        }
+    }
+    return ranges;
+}
+
+// Block by block, streaming: an SMD image may be hundreds of MB.
+void CheckSmd(const emulator::FlashRecord& record, const std::string& path,
+              std::span<const emulator::SmdRange> ranges, std::vector<std::string>& problems) {
+    const std::string name = FileName(path);
+    if (record.smdBlocks.empty()) {
+        problems.push_back("flashed no block of " + name);
+        return;
+    }
+    images::ReadOnlyFile file;
+    if (!file.Open(path)) {
+        problems.push_back("could not read for the check: " + name);
+        return;
+    }
+    std::vector<uint8_t> block(kSmdBlockSize);
+    std::set<uint32_t> wanted;
+    uint64_t offset = kSmdHeaderSize;
+    size_t missing = 0, differing = 0;
+    uint32_t firstMissing = 0, firstDiffering = 0;
+    for (const emulator::SmdRange& range : ranges) {
+        for (uint32_t i = 0; i < range.blockCount; ++i, offset += kSmdBlockSize) {
+            const uint32_t number = range.startBlock + i;
+            wanted.insert(number);
+            if (!file.ReadAt(offset, block.data(), block.size())) {
+                problems.push_back(
+                    FormatText("could not read SMD block %u from %s", number, name.c_str()));
+                return;
+            }
+            const auto flashed = record.smdBlocks.find(number);
+            if (flashed == record.smdBlocks.end()) {
+                firstMissing = missing++ == 0 ? number : firstMissing;
+            } else if (!flashed->second.Matches(block)) {
+                firstDiffering = differing++ == 0 ? number : firstDiffering;
+            }
+        }
+    }
+    if (missing > 0) {
+        problems.push_back(FormatText("did not flash %zu SMD block(s) of %s, the first block %u",
+                                      missing, name.c_str(), firstMissing));
+    }
+    if (differing > 0) {
+        problems.push_back(
+            FormatText("flashed %zu SMD block(s) that differ from %s, the first "
+                       "block %u",
+                       differing, name.c_str(), firstDiffering));
+    }
+    size_t stray = 0;
+    for (const auto& [number, image] : record.smdBlocks) {
+        stray += wanted.contains(number) ? 0 : 1;
+    }
+    if (stray > 0) {
+        problems.push_back(FormatText(
+            "flashed %zu SMD block(s) outside the ranges handed out for %s", stray, name.c_str()));
+    }
+}
+
 std::string Kib(uint64_t bytes) {
     return FormatText("%llu KiB", static_cast<unsigned long long>((bytes + 1023) / 1024));
 }
@@ -53,7 +142,8 @@ std::string Kib(uint64_t bytes) {
 }  // namespace
 
 std::vector<std::string> CheckFlashed(const emulator::FlashRecord& record,
-                                      const std::vector<ChosenImage>& chosen) {
+                                      const std::vector<ChosenImage>& chosen,
+                                      std::span<const emulator::SmdRange> smdRanges) {
     std::vector<std::string> problems;
     for (const ChosenImage& image : chosen) {
         const std::string name = FileName(image.path);
@@ -61,9 +151,11 @@ std::vector<std::string> CheckFlashed(const emulator::FlashRecord& record,
             problems.push_back(std::string(what) + " " + name);
         };
         if (image.kind == images::IMG_SMD) {
-            if (record.smdBlocks.empty()) {
-                problem("flashed no block of");
-            }
+            const std::vector<emulator::SmdRange> written =
+                smdRanges.empty() ? WrittenSmdRanges(record) : std::vector<emulator::SmdRange>();
+            CheckSmd(record, image.path,
+                     smdRanges.empty() ? std::span<const emulator::SmdRange>(written) : smdRanges,
+                     problems);
             continue;
         }
         const auto file = ReadWholeFile(image.path);
@@ -88,13 +180,17 @@ std::vector<std::string> CheckFlashed(const emulator::FlashRecord& record,
                 }
                 break;
             }
-            case images::IMG_CSC:
+            case images::IMG_CSC: {
+                const auto range = CscRange(*file, image.cscEntry);
                 if (!record.csc) {
                     problem("did not flash the CSC image");
-                } else if (record.csc->length == file->size() && !record.csc->Matches(*file)) {
+                } else if (!range) {
+                    problem("has no such CSC entry:");
+                } else if (!record.csc->Matches(*range)) {
                     problem("flashed a CSC image that differs from");
                 }
                 break;
+            }
             case images::IMG_LANGPACK: {
                 const size_t header = engine::kLangPackHeaderSize;
                 if (!record.langPack) {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstddef>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "emulator/flash_record.h"
+#include "emulator/handset_config.h"
 #include "images/image_kind.h"
 
 namespace vantorel::bench {
@@ -12,14 +15,20 @@ namespace vantorel::bench {
 struct ChosenImage {
     images::ImageKind kind;
     std::string path;
+    // A multi-CSC file: the entry picked in the station's CSC list.
+    size_t cscEntry = 0;
 };
 
 // Compares what a handset flashed with the chosen files, the way the station sends them:
-// the boot loader, CSC and modem image whole, the PDA image and the language pack without
-// their headers. One line per difference; empty when everything matches. A multi-CSC file
-// and the SMD image are only checked for having been flashed at all.
+// the boot loader and the modem image whole; the CSC image from its offset (a multi-CSC
+// file's chosen entry); the PDA image turn by turn and the language pack, both without
+// their headers; the SMD image block by block, its blocks after the 2048-byte header filling
+// the SMD ranges in order. `smdRanges` are the ranges the handset handed out; without them
+// the ranges are taken from the block writes the record shows. One line per difference;
+// empty when everything matches.
 std::vector<std::string> CheckFlashed(const emulator::FlashRecord& record,
-                                      const std::vector<ChosenImage>& chosen);
+                                      const std::vector<ChosenImage>& chosen,
+                                      std::span<const emulator::SmdRange> smdRanges = {});
 
 // A short account for the operator: "EBoot 64 KiB, PDA 1024 KiB (1 turn), launched".
 std::string DescribeFlashed(const emulator::FlashRecord& record);

@@ -25,6 +25,9 @@ class StationTest : public ::testing::TestWithParam<bool> {
 protected:
     static constexpr double kTimeScale = 0.0005;
 
+    StationTest() : StationTest(kTimeScale) {}
+    explicit StationTest(double timeScale) : clock(timeScale) {}
+
     void SetUp() override { MakeDialog(GetParam()); }
     void TearDown() override;
 
@@ -45,7 +48,7 @@ protected:
     std::string MainLog() const { return dlg->m_logs.Text(ShownLog::Main); }
     std::string SlotLog(int slot) const;
 
-    const Clock clock{kTimeScale};
+    const Clock clock;
     link::emulated::EmulatedBus bus;
     link::emulated::EmulatedHotplugMonitor hotplug{bus};
     ScriptedPrompts prompts;
