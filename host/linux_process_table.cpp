@@ -33,9 +33,10 @@ bool IsPid(const char* name) {
 
 // The executable's path; unreadable for another user's process, whose command line
 // (argv[0]) and then its short name stand in.
-std::string ExeFileOf(const std::string& procDir) {
+std::string ExeFileOf(const std::string& procDir, bool& bFromSystem) {
     char target[4096];
     const ssize_t length = ::readlink((procDir + "/exe").c_str(), target, sizeof target - 1);
+    bFromSystem = length > 0;
     if (length > 0) {
         std::string path(target, static_cast<size_t>(length));
         constexpr std::string_view kDeleted = " (deleted)";
@@ -68,9 +69,10 @@ std::optional<std::vector<ProcessEntry>> LinuxProcessTable::Snapshot() {
             continue;
         }
         const std::string dir = std::string("/proc/") + entry->d_name;
-        std::string exe = ExeFileOf(dir);
+        bool bFromSystem = false;
+        std::string exe = ExeFileOf(dir, bFromSystem);
         if (!exe.empty()) {
-            processes.push_back({std::atoi(entry->d_name), std::move(exe)});
+            processes.push_back({std::atoi(entry->d_name), std::move(exe), bFromSystem});
         }
     }
     std::sort(processes.begin(), processes.end(),

@@ -1,10 +1,13 @@
 // The station on this machine's real devices.
+#include <cstdlib>
+
 #include "base/clock.h"
 #include "console/console_environment.h"
 #include "console/operator_prompts.h"
 #include "host/linux_process_table.h"
 #include "host/sync_process_control.h"
 #include "host/vantorel_app.h"
+#include "link/message_sink.h"
 #include "link/platform/linux/linux_link_platform.h"
 #include "link/platform/linux/udev_hotplug_monitor.h"
 
@@ -13,7 +16,13 @@ int main(int argc, char** argv) {
 
     link::linux_platform::LinuxLinkPlatform platform;
     host::LinuxProcessTable processes;
-    host::CSyncProcessControl sync(processes);
+    const bool bKeepServices =
+        host::KeepServicesRequested(std::getenv(host::kKeepServicesVariable));
+    if (bKeepServices) {
+        link::WriteDiagnostic("%s is set: ModemManager and the MTP volume monitor stay running\n",
+                              host::kKeepServicesVariable);
+    }
+    host::CSyncProcessControl sync(processes, bKeepServices);
     console::QtOperatorPrompts prompts;
     link::linux_platform::UdevHotplugMonitor hotplug;
     const console::ConsoleEnvironment environment{

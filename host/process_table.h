@@ -11,6 +11,10 @@ struct ProcessEntry {
     // The program's executable as the process list reports it: its full path when the
     // system tells it, else the name it was started under.
     std::string strExeFile;
+    // True when strExeFile is the executable the system says the process runs. A name taken
+    // from the process's own command line is whatever its owner chose, so nothing is ever
+    // started from it.
+    bool bExeFromSystem = true;
 };
 
 // The host's process table, the signalling of a process and the start of a program.

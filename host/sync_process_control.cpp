@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 #include "link/message_sink.h"
 
@@ -22,9 +23,20 @@ std::string UpperFileName(const std::string& path) {
     return name;
 }
 
+// What the restart may start for a found process: its executable as the system reports
+// it, never a name the process gave itself (another user's process could name any
+// program of theirs, which the station would then run as its own user). Empty: nothing.
+std::string StartablePath(const ProcessEntry& process) {
+    return process.bExeFromSystem ? process.strExeFile : std::string();
+}
+
 }  // namespace
 
 void CSyncProcessControl::StopSyncProcesses(bool bWinUsbMode) {
+    // Nothing is stopped, so nothing is recorded and the restart at close starts nothing.
+    if (m_bLeaveRunning) {
+        return;
+    }
     if (bWinUsbMode) {
         if (!m_processes.RunHidden(kStopServiceCommand)) {
             link::WriteDiagnostic("FAILED stop ModemManager.service\n");
@@ -59,13 +71,13 @@ bool CSyncProcessControl::RecordIfCompeting(const ProcessEntry& process) {
     const std::string name = UpperFileName(process.strExeFile);
     if (name.find(kSyncMgrName) != std::string::npos) {
         m_bSyncMgrFound = 1;
-        m_szSyncMgrExe = process.strExeFile;
+        m_szSyncMgrExe = StartablePath(process);
         link::WriteDiagnostic("%s to kill\n", kSyncMgrName);
         return true;
     }
     if (name.find(kSyncCommName) != std::string::npos) {
         m_bSyncCommFound = 1;
-        m_szSyncCommExe = process.strExeFile;
+        m_szSyncCommExe = StartablePath(process);
         link::WriteDiagnostic("%s to kill\n", kSyncCommName);
         return true;
     }
@@ -77,10 +89,13 @@ void CSyncProcessControl::RestartSyncProcesses(bool bWinUsbMode) {
         return;
     }
     std::lock_guard lock(m_mutex);
-    if (m_bSyncMgrFound != 0 && !m_processes.StartProgram(m_szSyncMgrExe)) {
+    const auto start = [this](const std::string& path) {
+        return !path.empty() && m_processes.StartProgram(path);
+    };
+    if (m_bSyncMgrFound != 0 && !start(m_szSyncMgrExe)) {
         link::WriteDiagnostic("FAILED Create Process1\n");
     }
-    if (m_bSyncCommFound != 0 && !m_processes.StartProgram(m_szSyncCommExe)) {
+    if (m_bSyncCommFound != 0 && !start(m_szSyncCommExe)) {
         link::WriteDiagnostic("FAILED Create Process2\n");
     }
 }
@@ -103,6 +118,10 @@ std::string CSyncProcessControl::SyncMgrExe() const {
 std::string CSyncProcessControl::SyncCommExe() const {
     std::lock_guard lock(m_mutex);
     return m_szSyncCommExe;
+}
+
+bool KeepServicesRequested(const char* value) {
+    return value != nullptr && *value != '\0' && std::string_view(value) != "0";
 }
 
 }  // namespace vantorel::host

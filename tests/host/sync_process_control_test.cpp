@@ -77,6 +77,18 @@ TEST_F(SyncProcessControlTest, NamesMatchWithoutRegardToCaseAndOnlyByFileName) {
     EXPECT_EQ(control.SyncMgrExe(), "/opt/x/modemmanager") << "recorded as reported";
 }
 
+// Another user's process whose executable the system does not reveal still counts as
+// found, but the name it gave itself is never started: it could name any program.
+TEST_F(SyncProcessControlTest, ANameFromAProcesssOwnCommandLineIsNeverStarted) {
+    table.running = {{70, "/home/other/bin/ModemManager", false}, {410, kMtpMonitor}};
+    table.unsignallable = {70};
+    control.StopSyncProcesses(false);
+    EXPECT_TRUE(control.SyncMgrFound());
+    EXPECT_TRUE(control.SyncCommFound());
+    control.RestartSyncProcesses(false);
+    EXPECT_EQ(table.started, std::vector<std::string>{kMtpMonitor});
+}
+
 TEST_F(SyncProcessControlTest, SearchStopsOnceBothAreFoundAlsoInLaterCalls) {
     table.running = {{100, kModemManager}, {110, kMtpMonitor}, {120, kModemManager}};
     control.StopSyncProcesses(false);
@@ -114,6 +126,31 @@ TEST_F(SyncProcessControlTest, BulkModeStopsTheServiceAndLeavesItStopped) {
     EXPECT_TRUE(table.terminated.empty());
     control.RestartSyncProcesses(true);
     EXPECT_TRUE(table.started.empty());
+}
+
+TEST(SyncProcessControlLeftRunning, NeitherModeStopsSignalsOrStartsAnything) {
+    FakeProcessTable table;
+    table.running = {{100, kModemManager}, {110, kMtpMonitor}};
+    CSyncProcessControl control(table, /*bLeaveRunning=*/true);
+    for (const bool bWinUsbMode : {false, true}) {
+        control.StopSyncProcesses(bWinUsbMode);
+        control.RestartSyncProcesses(bWinUsbMode);
+    }
+    EXPECT_EQ(table.snapshots, 0);
+    EXPECT_TRUE(table.terminated.empty());
+    EXPECT_TRUE(table.hidden.empty());
+    EXPECT_TRUE(table.started.empty());
+    EXPECT_FALSE(control.SyncMgrFound());
+    EXPECT_FALSE(control.SyncCommFound());
+}
+
+TEST(KeepServicesRequested, OnlyASetNonZeroValueKeepsThemRunning) {
+    EXPECT_FALSE(KeepServicesRequested(nullptr));
+    EXPECT_FALSE(KeepServicesRequested(""));
+    EXPECT_FALSE(KeepServicesRequested("0"));
+    EXPECT_TRUE(KeepServicesRequested("1"));
+    EXPECT_TRUE(KeepServicesRequested("yes"));
+    EXPECT_TRUE(KeepServicesRequested("00")) << "only a plain 0 turns it off";
 }
 
 }  // namespace
