@@ -278,6 +278,11 @@ bool DownloadRun::RebootIntoNewBootLoader() {
         Status(kStatusRebootFailed, kFileFailure);
         return false;
     }
+    // A window that closed during the re-opening closed the links before it finished: the
+    // handset is not greeted (its answer may take 11 s), and the run's end closes it again.
+    if (Stopped()) {
+        return false;
+    }
 
     for (int attempt = 0; attempt < 4; ++attempt) {
         if (WriteGreeting(m_link) > 0) {
