@@ -59,8 +59,14 @@ struct HandsetFaults {
     std::set<uint32_t> wrongFirstFlashReply;
     // Flash commands whose progress stops for good after this many "OKU" steps.
     std::map<uint32_t, size_t> flashProgressStallAfter;
-    // The first n greetings of the handset's life get no "OKUD".
+    // Flash commands (1001, 1004, 1005, 1006) whose closing "OKUD" after "OKDN" is a wrong
+    // word, every time: the flash is done but reported as not complete.
+    std::set<uint32_t> wrongFlashDoneReply;
+    // Greetings are counted over the handset's life from 0: `greetingFailures` of them,
+    // from number `firstRefusedGreeting` on, get no "OKUD". With the default 0 these are the
+    // first greetings; with 1 the attach succeeds and the greetings after a reboot fail.
     uint32_t greetingFailures = 0;
+    uint64_t firstRefusedGreeting = 0;
     GreetingFailure greetingFailure = GreetingFailure::Silent;
     // After its first reboot the handset leaves the bus and does not come back.
     bool noReturnAfterReboot = false;

@@ -124,7 +124,9 @@ HandsetEmulator::Outcome HandsetEmulator::AwaitGreeting(HandsetWire& wire, std::
         if (word != engine::kGreeting) {
             continue;  // whatever came before the greeting is not for the boot loader
         }
-        if (m_greetingAttempts++ < m_faults.greetingFailures) {
+        const uint64_t attempt = m_greetingAttempts++;
+        if (attempt >= m_faults.firstRefusedGreeting &&
+            attempt - m_faults.firstRefusedGreeting < m_faults.greetingFailures) {
             Update([](FlashRecord& record) { ++record.greetingsRefused; });
             if (m_faults.greetingFailure == GreetingFailure::WrongAnswer) {
                 if (const Outcome sent = Send(wire, kGreetingRefusal); sent.bEnded) {
@@ -328,7 +330,8 @@ HandsetEmulator::Outcome HandsetEmulator::OnFlashImage(HandsetWire& wire, uint32
     if (const Outcome sent = Send(wire, engine::kReplyOkdn); sent.bEnded) {
         return sent;
     }
-    return Send(wire, engine::kReplyOkud);
+    return Send(wire,
+                m_faults.wrongFlashDoneReply.contains(code) ? kReplyFail : engine::kReplyOkud);
 }
 
 HandsetEmulator::Outcome HandsetEmulator::OnNextSmdRange(HandsetWire& wire) {
