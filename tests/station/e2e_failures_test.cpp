@@ -25,18 +25,7 @@ protected:
     // Every image but SMD, from the default sample set, without the wait after download.
     void ChooseEveryImage() {
         set = WriteSamples(sizes);
-        ChooseImage(ctl::kEbootButton, set.eboot);
-        ChooseImage(ctl::kPdaButton, set.pda);
-        ChooseImage(ctl::kCscButton, set.csc);
-        ChooseImage(ctl::kLangButton, set.langPack);
-        ChooseImage(ctl::kPhoneButton, set.phone);
-        SetOption(kWaitAfterDownloadBox, false);
-        PressDetect();
-        chosen = {{images::IMG_EBOOT, set.eboot},
-                  {images::IMG_PDA, set.pda},
-                  {images::IMG_CSC, set.csc},
-                  {images::IMG_LANGPACK, set.langPack},
-                  {images::IMG_PHONE, set.phone}};
+        chosen = ChooseEveryImageAndDetect(set);
     }
 
     // Data packet numbers, over a handset's life, where each image's transfer starts: the

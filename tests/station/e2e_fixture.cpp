@@ -62,6 +62,22 @@ void E2eTest::PressDetect() {
     ASSERT_EQ(dlg->m_bDetecting, 1);
 }
 
+std::vector<bench::ChosenImage> E2eTest::ChooseEveryImageAndDetect(const tools::SampleSet& set) {
+    const std::vector<bench::ChosenImage> chosen{{images::IMG_EBOOT, set.eboot},
+                                                 {images::IMG_PDA, set.pda},
+                                                 {images::IMG_CSC, set.csc},
+                                                 {images::IMG_LANGPACK, set.langPack},
+                                                 {images::IMG_PHONE, set.phone}};
+    const int buttons[] = {ctl::kEbootButton, ctl::kPdaButton, ctl::kCscButton, ctl::kLangButton,
+                           ctl::kPhoneButton};
+    for (size_t i = 0; i < chosen.size(); ++i) {
+        ChooseImage(buttons[i], chosen[i].path);
+    }
+    SetOption(kWaitAfterDownloadBox, false);
+    PressDetect();
+    return chosen;
+}
+
 emulator::BusHandset& E2eTest::Attach(int n, emulator::HandsetConfig config,
                                       emulator::HandsetFaults faults) {
     emulator::BusHandset& handset = Plug("1-" + std::to_string(n), std::move(config), faults);

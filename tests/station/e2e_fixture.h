@@ -47,6 +47,9 @@ protected:
     void SetSectorMegabytes(const std::string& megabytes);
     void PickCscEntry(int index);
     void PressDetect();
+    // Chooses every image but SMD from `set`, unchecks "Wait after download" and presses
+    // Detect; returns the choices as the flash checker takes them.
+    std::vector<bench::ChosenImage> ChooseEveryImageAndDetect(const tools::SampleSet& set);
     // Plugs a handset in at port "1-<n>" and waits until it holds slot n - 1.
     emulator::BusHandset& Attach(int n, emulator::HandsetConfig config = {},
                                  emulator::HandsetFaults faults = {});

@@ -22,13 +22,7 @@ protected:
 // the run goes on, how the handset is rebooted and which images follow in which order.
 TEST_P(VersionRulesTest, EachSlotFollowsItsBootLoadersProtocolVersion) {
     const tools::SampleSet set = WriteSamples();
-    ChooseImage(ctl::kEbootButton, set.eboot);
-    ChooseImage(ctl::kPdaButton, set.pda);
-    ChooseImage(ctl::kCscButton, set.csc);
-    ChooseImage(ctl::kLangButton, set.langPack);
-    ChooseImage(ctl::kPhoneButton, set.phone);
-    SetOption(kWaitAfterDownloadBox, false);
-    PressDetect();
+    const std::vector<ChosenImage> all = ChooseEveryImageAndDetect(set);
     const uint32_t versions[8] = {12, 13, 15, 16, 17, 18, 24, 25};
     for (int n = 1; n <= 8; ++n) {
         emulator::HandsetConfig config;
@@ -40,9 +34,6 @@ TEST_P(VersionRulesTest, EachSlotFollowsItsBootLoadersProtocolVersion) {
 
     const std::vector<ChosenImage> older{
         {images::IMG_EBOOT, set.eboot}, {images::IMG_PDA, set.pda}, {images::IMG_CSC, set.csc}};
-    std::vector<ChosenImage> all = older;
-    all.push_back({images::IMG_LANGPACK, set.langPack});
-    all.push_back({images::IMG_PHONE, set.phone});
 
     for (int slot = 0; slot < 8; ++slot) {
         const uint32_t version = versions[slot];
