@@ -1,5 +1,6 @@
 #include "engine/download_worker.h"
 
+#include <array>
 #include <cstdarg>
 #include <cstdlib>
 
@@ -7,9 +8,11 @@
 #include "engine/boot_loader_protocol.h"
 #include "engine/file_checksum.h"
 #include "engine/image_file.h"
-#include "engine/image_headers.h"
 #include "engine/pda_turns.h"
 #include "engine/ram_transfer.h"
+#include "images/csc_file.h"
+#include "images/lang_pack.h"
+#include "images/pda_image.h"
 
 namespace vantorel::engine {
 
@@ -22,6 +25,17 @@ constexpr uint32_t kSmdBlockSize = 135168;  // 64 pages of 2048 + 64 bytes
 constexpr uint32_t kSmdBlocksPerRun = 800;
 constexpr uint32_t kMinProtocolVersion = 13;
 constexpr int kReconnectAttempts = 15;
+
+// Reads a header of `size` bytes at the file's position and hands it to its reader in
+// images/, which owns the header's markers; a file that ends first fails like a bad marker.
+template <size_t size, typename Parse>
+auto ReadHeader(ImageFile& file, Parse parse) -> decltype(parse(nullptr)) {
+    std::array<uint8_t, size> bytes{};
+    if (file.Read(bytes.data(), size) != size) {
+        return {images::FormatError::kTooShort, {}};
+    }
+    return parse(bytes.data());
+}
 
 class DownloadRun {
 public:
@@ -323,7 +337,8 @@ bool DownloadRun::SendCsc() {
     const ImageInfo& info = m_images.info;
     Log("[CSC:%d] Download start 0x%x\r\n", Tag(), info.dwDownloadAddr);
     SetKind(IMG_CSC, true);
-    if (!OpenImage(m_images.strCscPath, m_images.dwCscOffset) || !ReadCscHeader(m_file)) {
+    if (!OpenImage(m_images.strCscPath, m_images.dwCscOffset) ||
+        !ReadHeader<images::kCscHeaderSize>(m_file, images::ParseCscImageHeader)) {
         Status(kStatusReadError, kFileFailure);
         return false;
     }
@@ -353,18 +368,21 @@ bool DownloadRun::SendPda() {
     const ImageInfo& info = m_images.info;
     Log("[PDA:%d] Download start 0x%x\r\n", Tag(), info.dwDownloadAddr);
     SetKind(IMG_PDA, true);
-    std::optional<PdaHeader> header;
+    images::Parsed<images::PdaHeader> parsed;
+    parsed.error = images::FormatError::kUnreadable;
     if (OpenImage(m_images.strPdaPath, 0)) {
-        header = ReadPdaHeader(m_file);
+        parsed = ReadHeader<images::kPdaHeaderSize>(m_file, images::ParsePdaHeader);
     }
-    if (!header) {
+    if (!parsed) {
         Status(kStatusReadError, kFileFailure);
         return false;
     }
-    Log("[PDA:%d] Size:%d Bytes\r\n", Tag(), static_cast<int>(header->size));
+    const images::PdaHeader& header = parsed.value;
+    Log("[PDA:%d] Size:%d Bytes\r\n", Tag(), static_cast<int>(header.dwImageSize));
 
     const uint32_t sectorSize = g_dwPdaSectorSize;
-    const std::vector<PdaTurn> turns = PlanPdaTurns(header->size, header->lastCheck, sectorSize);
+    const std::vector<PdaTurn> turns =
+        PlanPdaTurns(header.dwImageSize, header.dwLastTurnCheck, sectorSize);
     const auto turnTotal = static_cast<int32_t>(turns.size());
     int32_t turn = 1;
     m_host.SetTurns(m_nSlot, turn, turnTotal);
@@ -392,7 +410,7 @@ bool DownloadRun::SendPda() {
     if (!Sleep(milliseconds(100))) {
         return false;
     }
-    const uint64_t packEnd = uint64_t{header->size} + kPdaHeaderSize;
+    const uint64_t packEnd = uint64_t{header.dwImageSize} + images::kPdaHeaderSize;
     if (packEnd < info.dwPdaSize) {
         Log("[PDA:%d] PDA import language image\r\n", Tag());
         m_bImportedLanguage = true;
@@ -414,7 +432,8 @@ bool DownloadRun::SendLangPack() {
         Status(kStatusReadError, kFileFailure);
         return false;
     }
-    const auto checkWord = ReadLangPackHeader(m_file);
+    const auto checkWord =
+        ReadHeader<images::kLangPackHeaderSize>(m_file, images::ParseLangPackCheckWord);
     if (!checkWord) {
         Status(kStatusReadError, kFileFailure);
         return false;
@@ -424,7 +443,7 @@ bool DownloadRun::SendLangPack() {
         return false;
     }
     Status(kStatusImageInRam);
-    if (FlashWrite(m_link, kCmdFlashLangPack, 0, info.dwLangSize, *checkWord, m_host, m_nSlot,
+    if (FlashWrite(m_link, kCmdFlashLangPack, 0, info.dwLangSize, checkWord.value, m_host, m_nSlot,
                    m_clock, g_dwPdaSectorSize) != 0) {
         Log("[LANGPACK:%d] Writing flash error\r\n", Tag());
         return false;

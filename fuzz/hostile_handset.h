@@ -30,7 +30,7 @@
 #include "engine/byte_sum.h"
 #include "engine/download_batch.h"
 #include "engine/download_worker.h"
-#include "engine/image_headers.h"
+#include "images/lang_pack.h"
 #include "link/link_platform.h"
 #include "link/usb_interface.h"
 #include "tools/make_images/sample_images.h"
@@ -337,7 +337,7 @@ inline void ChooseRun(uint8_t images, uint8_t options, engine::DownloadImages& c
             chosen.info.dwLangSize = WrittenImages().dwPdaPackData;
         } else {
             chosen.strLangPath = set.langPack;
-            chosen.info.dwLangSize = size(set.langPack) - engine::kLangPackHeaderSize;
+            chosen.info.dwLangSize = size(set.langPack) - images::kLangPackHeaderSize;
         }
     }
     if (chosen.bPhone) {

@@ -26,7 +26,7 @@ constexpr uint8_t kListEnd = 0xFF;
 
 constexpr uint64_t kMaxOffset = std::numeric_limits<uint32_t>::max();
 
-CscImageHeader ParseHeader(const uint8_t* bytes) {
+CscImageHeader ParseFields(const uint8_t* bytes) {
     CscImageHeader header;
     header.dwDefaultLanguage = LoadLe32(bytes + 4);
     header.strVersion = TextField(bytes + kVersionOffset, kVersionWidth);
@@ -109,6 +109,13 @@ Parsed<CscFile> ReadMultiCsc(const ByteSource& source) {
 
 }  // namespace
 
+Parsed<CscImageHeader> ParseCscImageHeader(const uint8_t* header) {
+    if (LoadLe32(header) != kCscMagic || LoadLe32(header + kEndMagicOffset) != kCscEndMagic) {
+        return Fail<CscImageHeader>(FormatError::kBadMagic);
+    }
+    return Parsed<CscImageHeader>{FormatError::kNone, ParseFields(header)};
+}
+
 Parsed<CscImageHeader> ReadCscImageHeader(const ByteSource& source, uint64_t offset,
                                           uint64_t imageSize) {
     if (imageSize < kCscHeaderSize) {
@@ -121,7 +128,7 @@ Parsed<CscImageHeader> ReadCscImageHeader(const ByteSource& source, uint64_t off
     if (!source.ReadAt(offset, bytes, sizeof bytes)) {
         return Fail<CscImageHeader>(FormatError::kUnreadable);
     }
-    return Parsed<CscImageHeader>{FormatError::kNone, ParseHeader(bytes)};
+    return Parsed<CscImageHeader>{FormatError::kNone, ParseFields(bytes)};
 }
 
 Parsed<CscFile> ReadCscFile(const ByteSource& source) {

@@ -53,6 +53,11 @@ struct CscFile {
 // inside the file and the file to fit 32-bit offsets; every image must hold its header.
 Parsed<CscFile> ReadCscFile(const ByteSource& source);
 
+// Checks both markers of a CSC image's 128-byte header (kBadMagic when one is wrong) and
+// takes its fields. Choosing a CSC file reads the fields only; the worker checks the markers
+// when it sends the image.
+Parsed<CscImageHeader> ParseCscImageHeader(const uint8_t* header);
+
 // Reads the header of the image at `offset` that occupies `imageSize` bytes.
 Parsed<CscImageHeader> ReadCscImageHeader(const ByteSource& source, uint64_t offset,
                                           uint64_t imageSize);

@@ -28,17 +28,25 @@ std::string NarrowCode(const uint8_t* wide) {
 
 }  // namespace
 
-Parsed<LangPackHeader> ParseLangPackHeader(const uint8_t* header) {
+Parsed<uint32_t> ParseLangPackCheckWord(const uint8_t* header) {
     if (LoadLe32(header) != kLangPackMagic ||
         LoadLe32(header + kEndMagicOffset) != kLangPackEndMagic) {
-        return Fail<LangPackHeader>(FormatError::kBadMagic);
+        return Fail<uint32_t>(FormatError::kBadMagic);
+    }
+    return Parsed<uint32_t>{FormatError::kNone, LoadLe32(header + 4)};
+}
+
+Parsed<LangPackHeader> ParseLangPackHeader(const uint8_t* header) {
+    const auto checkWord = ParseLangPackCheckWord(header);
+    if (!checkWord) {
+        return Fail<LangPackHeader>(checkWord.error);
     }
     const uint32_t count = LoadLe32(header + kCountOffset);
     if (count > kMaxPackLanguages) {
         return Fail<LangPackHeader>(FormatError::kCountTooLarge);
     }
     Parsed<LangPackHeader> parsed;
-    parsed.value.dwCheckWord = LoadLe32(header + 4);
+    parsed.value.dwCheckWord = checkWord.value;
     for (uint32_t i = 0; i < count; ++i) {
         parsed.value.codes.push_back(NarrowCode(header + kCodesOffset + i * kCodeStride));
     }

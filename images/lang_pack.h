@@ -24,6 +24,10 @@ struct LangPackHeader {
     std::vector<std::string> codes;
 };
 
+// Checks both markers of a 228-byte header (kBadMagic when one is wrong) and takes the check
+// word sent with the flash command; the worker's check before it sends a pack.
+Parsed<uint32_t> ParseLangPackCheckWord(const uint8_t* header);
+
 // Parses a 228-byte header; kBadMagic for a wrong marker, kCountTooLarge for a count above
 // kMaxPackLanguages.
 Parsed<LangPackHeader> ParseLangPackHeader(const uint8_t* header);

@@ -14,6 +14,13 @@ PdaReadResult Refuse(FormatError error, bool langPack) {
 
 }  // namespace
 
+Parsed<PdaHeader> ParsePdaHeader(const uint8_t* header) {
+    if (LoadLe32(header) != kPdaMagic || LoadLe32(header + 16) != kPdaEndMagic) {
+        return Fail<PdaHeader>(FormatError::kBadMagic);
+    }
+    return Parsed<PdaHeader>{FormatError::kNone, {LoadLe32(header + 4), LoadLe32(header + 12)}};
+}
+
 PdaReadResult ReadPdaImage(const ByteSource& source) {
     const uint64_t length = source.Length();
     uint8_t header[kPdaHeaderSize];

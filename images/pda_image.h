@@ -15,6 +15,15 @@ inline constexpr size_t kPdaHeaderSize = 20;
 inline constexpr uint32_t kPdaMagic = 0x55555555u;
 inline constexpr uint32_t kPdaEndMagic = 0xEEEEEEEEu;
 
+// The 20-byte header as the worker uses it when it sends the image.
+struct PdaHeader {
+    uint32_t dwImageSize = 0;      // the image's size without the header
+    uint32_t dwLastTurnCheck = 0;  // check word of the last turn
+};
+
+// Checks both markers of a 20-byte header (kBadMagic when one is wrong) and takes its words.
+Parsed<PdaHeader> ParsePdaHeader(const uint8_t* header);
+
 // What choosing a PDA image needs of it: the image size word and, when the file goes on
 // past the image, the language pack appended behind it.
 struct PdaLayout {

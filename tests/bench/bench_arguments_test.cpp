@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "host/bench/bench_arguments.h"
+#include "bench/bench_arguments.h"
 #include "tests/support/temp_dir.h"
 
 namespace vantorel::bench::test {

@@ -2,11 +2,11 @@
 
 #include <filesystem>
 
+#include "bench/bench_verdict.h"
+#include "bench/image_plan.h"
+#include "bench/sample_directory.h"
 #include "console/slot_state.h"
 #include "engine/boot_loader_protocol.h"
-#include "host/bench/bench_verdict.h"
-#include "host/bench/image_plan.h"
-#include "host/bench/sample_directory.h"
 #include "tests/support/temp_dir.h"
 
 namespace vantorel::bench::test {
@@ -52,7 +52,7 @@ protected:
 
     vantorel::test::TempDir files;
     std::vector<uint8_t> eboot, pdaBody;
-    std::vector<ChosenImage> chosen;
+    std::vector<emulator::ChosenImage> chosen;
     emulator::FlashRecord record;
     std::array<console::SlotOutcome, console::kSlotCount> slots;
 };
@@ -90,10 +90,10 @@ TEST_F(VerdictTest, FailuresNameTheSlotAndTheHandset) {
 }
 
 TEST_F(VerdictTest, WhatWasNotFlashedOrDiffersIsNamedPerImage) {
-    EXPECT_TRUE(CheckFlashed(record, chosen).empty());
+    EXPECT_TRUE(emulator::CheckFlashed(record, chosen).empty());
 
     emulator::FlashRecord empty;
-    EXPECT_EQ(CheckFlashed(empty, chosen),
+    EXPECT_EQ(emulator::CheckFlashed(empty, chosen),
               (std::vector<std::string>{"did not flash the boot loader eboot.eb0",
                                         "did not flash the PDA image pda.nb0"}));
 
@@ -101,22 +101,22 @@ TEST_F(VerdictTest, WhatWasNotFlashedOrDiffersIsNamedPerImage) {
     shortEboot.eboot = Flashed({eboot.begin(), eboot.end() - 1});
     // A PDA with a turn missing is not the image, even if every turn flashed matches.
     shortEboot.pdaTurns.pop_back();
-    EXPECT_EQ(CheckFlashed(shortEboot, chosen),
+    EXPECT_EQ(emulator::CheckFlashed(shortEboot, chosen),
               (std::vector<std::string>{"flashed a boot loader that differs from eboot.eb0",
                                         "flashed a PDA image that differs from pda.nb0"}));
 
     std::filesystem::remove(chosen[0].path);
-    EXPECT_EQ(CheckFlashed(record, {chosen[0]}),
+    EXPECT_EQ(emulator::CheckFlashed(record, {chosen[0]}),
               std::vector<std::string>{"could not read for the check: eboot.eb0"});
 }
 
 TEST_F(VerdictTest, TheFlashedAccountIsShort) {
     record.launched = true;
-    EXPECT_EQ(DescribeFlashed(record), "EBoot 5 KiB, PDA 6 KiB (2 turns), launched");
+    EXPECT_EQ(emulator::DescribeFlashed(record), "EBoot 5 KiB, PDA 6 KiB (2 turns), launched");
     emulator::FlashRecord greeted;
     greeted.sessions = 1;
-    EXPECT_EQ(DescribeFlashed(greeted), "nothing yet");
-    EXPECT_EQ(DescribeFlashed(emulator::FlashRecord{}), "");
+    EXPECT_EQ(emulator::DescribeFlashed(greeted), "nothing yet");
+    EXPECT_EQ(emulator::DescribeFlashed(emulator::FlashRecord{}), "");
 }
 
 TEST(SampleSet, IsWrittenOnceAndMadeWholeAgainWhenBroken) {
@@ -147,7 +147,7 @@ TEST(ImagePlan, TheSampleSetFirstThenFilesPerKindWithTheLastOneWinning) {
     args.imageFiles = {{images::IMG_PDA, "/a/first.nb0"},
                        {images::IMG_CSC, "/a/c.csc"},
                        {images::IMG_PDA, "/a/second.nb0"}};
-    std::vector<ChosenImage> chosen;
+    std::vector<emulator::ChosenImage> chosen;
     std::string error;
     ASSERT_TRUE(PlanImages(args, "/unused", false, chosen, error)) << error;
     ASSERT_EQ(chosen.size(), 3u);

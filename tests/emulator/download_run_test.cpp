@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
 #include "engine/download_worker.h"
-#include "engine/image_headers.h"
+#include "images/csc_file.h"
+#include "images/lang_pack.h"
+#include "images/pda_image.h"
 #include "tests/emulator/station_on_bus.h"
 
 namespace vantorel::emulator::test {
 namespace {
 
 using namespace engine;
+using images::kCscHeaderSize;
+using images::kLangPackHeaderSize;
+using images::kPdaHeaderSize;
 using vantorel::test::PatternBytes;
 
 // The console as the worker sees it: statuses and log lines recorded, the detection event

@@ -28,7 +28,7 @@ FaultBench::~FaultBench() {
     m_dlg.reset();
 }
 
-void FaultBench::ChooseImages(const std::vector<bench::ChosenImage>& chosen) {
+void FaultBench::ChooseImages(const std::vector<emulator::ChosenImage>& chosen) {
     static const std::map<images::ImageKind, int> kButtons{
         {images::IMG_EBOOT, console::ctl::kEbootButton},
         {images::IMG_PDA, console::ctl::kPdaButton},
@@ -37,7 +37,7 @@ void FaultBench::ChooseImages(const std::vector<bench::ChosenImage>& chosen) {
         {images::IMG_PHONE, console::ctl::kPhoneButton},
         {images::IMG_SMD, console::ctl::kSmdButton},
     };
-    for (const bench::ChosenImage& image : chosen) {
+    for (const emulator::ChosenImage& image : chosen) {
         prompts.fileAnswers.push_back(QString::fromStdString(image.path));
         Click(kButtons.at(image.kind));
     }
@@ -132,8 +132,8 @@ size_t FaultBench::MainLogCount(const std::string& line) const {
 }
 
 std::vector<std::string> FaultBench::CheckFlashed(
-    const emulator::BusHandset& handset, const std::vector<bench::ChosenImage>& chosen) const {
-    return bench::CheckFlashed(handset.Record(), chosen);
+    const emulator::BusHandset& handset, const std::vector<emulator::ChosenImage>& chosen) const {
+    return emulator::CheckFlashed(handset.Record(), chosen);
 }
 
 }  // namespace vantorel::faults

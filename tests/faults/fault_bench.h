@@ -10,7 +10,7 @@
 #include "console/colorref.h"
 #include "console/vantorel_dlg.h"
 #include "emulator/bus_handset.h"
-#include "host/bench/flash_check.h"
+#include "emulator/flash_check.h"
 #include "link/platform/emulated/emulated_bus.h"
 #include "link/platform/emulated/emulated_hotplug_monitor.h"
 #include "tests/console/console_fixture.h"
@@ -40,7 +40,7 @@ public:
     void DestroyDialog() { m_dlg.reset(); }
 
     // Presses each image's browse button and answers its open-file dialog.
-    void ChooseImages(const std::vector<bench::ChosenImage>& chosen);
+    void ChooseImages(const std::vector<emulator::ChosenImage>& chosen);
     void SetWaitAfterDownload(bool bWait);
     // Clicks a button; a disabled button ignores the click, as on screen.
     void Click(int id);
@@ -73,7 +73,7 @@ public:
     size_t MainLogCount(const std::string& line) const;
     // What the handset in `slot` flashed, compared with the chosen files; empty when exact.
     std::vector<std::string> CheckFlashed(const emulator::BusHandset& handset,
-                                          const std::vector<bench::ChosenImage>& chosen) const;
+                                          const std::vector<emulator::ChosenImage>& chosen) const;
 
     const Clock clock;
     link::emulated::EmulatedBus bus;

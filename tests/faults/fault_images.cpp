@@ -3,7 +3,7 @@
 #include <stdexcept>
 
 #include "engine/boot_loader_protocol.h"
-#include "engine/image_headers.h"
+#include "images/pda_image.h"
 #include "tests/support/temp_dir.h"
 
 namespace vantorel::faults {
@@ -52,8 +52,8 @@ PacketPlan::PacketPlan(const engine::DownloadImages& images) {
         m_total += m_spans.back().count;
     };
     // The PDA turns send the image without its header.
-    const uint64_t pdaBody = info.dwPdaSize >= engine::kPdaHeaderSize && images.bPda
-                                 ? info.dwPdaSize - engine::kPdaHeaderSize
+    const uint64_t pdaBody = info.dwPdaSize >= images::kPdaHeaderSize && images.bPda
+                                 ? info.dwPdaSize - images::kPdaHeaderSize
                                  : 0;
     add(images::IMG_EBOOT, images.bEboot, info.dwEbootSize);
     add(images::IMG_CSC, images.bCsc, info.dwCscSize);

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "emulator/flash_check.h"
 #include "engine/download_batch.h"
-#include "host/bench/flash_check.h"
 #include "tools/make_images/sample_images.h"
 
 namespace vantorel::faults {
@@ -16,7 +16,7 @@ namespace vantorel::faults {
 // fault can hit a full packet in the middle of any of them.
 struct FaultImages {
     tools::SampleSet set;
-    std::vector<bench::ChosenImage> chosen;  // in the order the browse buttons are pressed
+    std::vector<emulator::ChosenImage> chosen;  // in the order the browse buttons are pressed
 };
 
 // Written once per process into a temporary directory that lives as long as the process.

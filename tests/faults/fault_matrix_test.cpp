@@ -365,7 +365,7 @@ INSTANTIATE_TEST_SUITE_P(EveryFault, FaultMatrixTest,
 // A file that got shorter after it was chosen fails every slot at that image, from the file.
 TEST(BrokenImageFileTest, AModemImageCutShortFailsEverySlotFromTheFile) {
     const test::TempDir directory;
-    std::vector<bench::ChosenImage> chosen = SharedImages().chosen;
+    std::vector<emulator::ChosenImage> chosen = SharedImages().chosen;
     const std::string phone = (directory.Path() / "phone.bin").string();
     std::filesystem::copy_file(SharedImages().set.phone, phone);
     chosen.back() = {images::IMG_PHONE, phone};
@@ -379,7 +379,7 @@ TEST(BrokenImageFileTest, AModemImageCutShortFailsEverySlotFromTheFile) {
     bench.Click(console::ctl::kStartDownloading);
     ASSERT_TRUE(bench.PumpUntil([&] { return bench.BatchEnded(); }, kBatchBound));
 
-    std::vector<bench::ChosenImage> beforePhone(chosen.begin(), chosen.end() - 1);
+    std::vector<emulator::ChosenImage> beforePhone(chosen.begin(), chosen.end() - 1);
     for (int slot = 0; slot < kHandsets; ++slot) {
         SCOPED_TRACE("slot " + std::to_string(slot + 1));
         EXPECT_EQ(bench.Dlg().m_aSlotStatus[slot].nState, console::SLOT_FAILED);

@@ -9,7 +9,7 @@
 namespace vantorel::console::test {
 namespace {
 
-using bench::ChosenImage;
+using emulator::ChosenImage;
 using emulator::FlashRecord;
 using emulator::HandsetConfig;
 using emulator::HandsetFaults;

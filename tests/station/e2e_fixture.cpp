@@ -62,12 +62,12 @@ void E2eTest::PressDetect() {
     ASSERT_EQ(dlg->m_bDetecting, 1);
 }
 
-std::vector<bench::ChosenImage> E2eTest::ChooseEveryImageAndDetect(const tools::SampleSet& set) {
-    const std::vector<bench::ChosenImage> chosen{{images::IMG_EBOOT, set.eboot},
-                                                 {images::IMG_PDA, set.pda},
-                                                 {images::IMG_CSC, set.csc},
-                                                 {images::IMG_LANGPACK, set.langPack},
-                                                 {images::IMG_PHONE, set.phone}};
+std::vector<emulator::ChosenImage> E2eTest::ChooseEveryImageAndDetect(const tools::SampleSet& set) {
+    const std::vector<emulator::ChosenImage> chosen{{images::IMG_EBOOT, set.eboot},
+                                                    {images::IMG_PDA, set.pda},
+                                                    {images::IMG_CSC, set.csc},
+                                                    {images::IMG_LANGPACK, set.langPack},
+                                                    {images::IMG_PHONE, set.phone}};
     const int buttons[] = {ctl::kEbootButton, ctl::kPdaButton, ctl::kCscButton, ctl::kLangButton,
                            ctl::kPhoneButton};
     for (size_t i = 0; i < chosen.size(); ++i) {
@@ -137,12 +137,12 @@ bool E2eTest::MainLogHas(const std::string& part) const {
 }
 
 std::vector<std::string> E2eTest::FlashProblems(const emulator::BusHandset& handset,
-                                                const std::vector<bench::ChosenImage>& chosen,
+                                                const std::vector<emulator::ChosenImage>& chosen,
                                                 std::span<const emulator::SmdRange> smdRanges) {
     std::vector<std::string> problems;
     // In place: a copy of a record kept byte for byte would copy every image again.
     handset.Emulator().Inspect([&](const emulator::FlashRecord& record) {
-        problems = bench::CheckFlashed(record, chosen, smdRanges);
+        problems = emulator::CheckFlashed(record, chosen, smdRanges);
     });
     return problems;
 }

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "console/colorref.h"
+#include "emulator/flash_check.h"
 #include "emulator/handset_config.h"
-#include "host/bench/flash_check.h"
 #include "tests/station/station_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tools/make_images/sample_images.h"
@@ -49,7 +49,7 @@ protected:
     void PressDetect();
     // Chooses every image but SMD from `set`, unchecks "Wait after download" and presses
     // Detect; returns the choices as the flash checker takes them.
-    std::vector<bench::ChosenImage> ChooseEveryImageAndDetect(const tools::SampleSet& set);
+    std::vector<emulator::ChosenImage> ChooseEveryImageAndDetect(const tools::SampleSet& set);
     // Plugs a handset in at port "1-<n>" and waits until it holds slot n - 1.
     emulator::BusHandset& Attach(int n, emulator::HandsetConfig config = {},
                                  emulator::HandsetFaults faults = {});
@@ -70,7 +70,7 @@ protected:
 
     // --- What a handset saw and flashed ---
     std::vector<std::string> FlashProblems(const emulator::BusHandset& handset,
-                                           const std::vector<bench::ChosenImage>& chosen,
+                                           const std::vector<emulator::ChosenImage>& chosen,
                                            std::span<const emulator::SmdRange> smdRanges = {});
     // The launch (command 2) that ends a run gets no reply, so the station may be done
     // before the handset has booted: waits until it has left the bus; true when the launch

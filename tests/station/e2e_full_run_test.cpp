@@ -6,7 +6,7 @@
 namespace vantorel::console::test {
 namespace {
 
-using bench::ChosenImage;
+using emulator::ChosenImage;
 using emulator::FlashRecord;
 
 constexpr uint32_t kSectorBytes = 5u << 20;

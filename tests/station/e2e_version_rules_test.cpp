@@ -8,7 +8,7 @@
 namespace vantorel::console::test {
 namespace {
 
-using bench::ChosenImage;
+using emulator::ChosenImage;
 using namespace engine;
 
 class VersionRulesTest : public E2eTest {

@@ -93,7 +93,7 @@ run_station() {
   log "station ${station_args[*]}"
   started=$(date +%s%N)
   QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp HOME=/tmp \
-    timeout --kill-after=5 280 "$build/host/bench/vantorel-bench" "${station_args[@]}" \
+    timeout --kill-after=5 280 "$build/bench/vantorel-bench" "${station_args[@]}" \
     >"$result/station.log" 2>"$result/station.err" &
   local station_pid=$!
   for _ in $(seq 1 600); do

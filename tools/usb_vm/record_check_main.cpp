@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/bench/flash_check.h"
+#include "emulator/flash_check.h"
 #include "tools/usb_vm/record_check.h"
 #include "tools/usb_vm/record_files.h"
 
@@ -25,7 +25,7 @@ struct Arguments {
     std::string recordDir;
     pid_t gadgetPid = 0;
     std::vector<std::string> done, unfinished;
-    std::vector<bench::ChosenImage> chosen;
+    std::vector<emulator::ChosenImage> chosen;
 };
 
 std::vector<std::string> SplitNames(const std::string& list) {
@@ -95,14 +95,14 @@ int main(int argc, char** argv) {
             problems.push_back(name + ": no record");
             continue;
         }
-        for (const std::string& difference : bench::CheckFlashed(*record, args.chosen)) {
+        for (const std::string& difference : emulator::CheckFlashed(*record, args.chosen)) {
             problems.push_back(name + ": " + difference);
         }
     }
     for (const std::string& name :
          problems.empty() ? args.unfinished : std::vector<std::string>()) {
         const auto record = usb_vm::ReadFlashedImages(args.recordDir, name);
-        if (record && bench::CheckFlashed(*record, args.chosen).empty()) {
+        if (record && emulator::CheckFlashed(*record, args.chosen).empty()) {
             problems.push_back(name + ": flashed every image although it was pulled mid-run");
         }
     }

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "bench/handset_setup.h"
+#include "images/image_kind.h"
+
+namespace vantorel::bench {
+
+inline constexpr int kBenchSlots = 8;
+
+enum class LinkChoice { Bulk, Serial };
+
+// One option check box to set, by its caption.
+struct OptionChoice {
+    std::string caption;
+    bool bChecked = true;
+};
+
+// The bench's command line.
+struct BenchArguments {
+    bool bHelp = false;
+    bool bHeadless = false;
+    // The station on this machine's real download-mode devices (libudev, libusb), headless:
+    // no emulated handset; `nHandsets` is how many to wait for.
+    bool bReal = false;
+    LinkChoice link = LinkChoice::Bulk;
+    // Emulated handsets to plug in a headless run.
+    int nHandsets = kBenchSlots;
+    // Per emulated handset (index 0..7): its setup; handsets not named have none.
+    std::vector<HandsetSetup> handsets = std::vector<HandsetSetup>(kBenchSlots);
+    std::vector<std::string> ttyPaths;
+    // The sample set to take EBoot and PDA from, written there if missing.
+    std::optional<std::string> imagesDirectory;
+    // Files chosen per kind, in the order given; later ones win.
+    std::vector<std::pair<images::ImageKind, std::string>> imageFiles;
+    std::vector<OptionChoice> options;
+    double timeScale = 0.1;
+    std::chrono::seconds timeout{600};
+
+    // The emulated handsets the bench can offer: eight slots less the external ones.
+    int EmulatedRows() const { return kBenchSlots - static_cast<int>(ttyPaths.size()); }
+};
+
+// Reads the command line (without the program name). False, with a message for the
+// operator, on anything it does not accept.
+bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& out,
+                         std::string& error);
+
+extern const char* const kBenchUsage;
+
+}  // namespace vantorel::bench

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/bench_arguments.h"
+#include "bench/bench_control.h"
+#include "bench/console_prompts.h"
+#include "bench/emulated_bench.h"
+#include "console/operator_prompts.h"
+#include "emulator/flash_check.h"
+
+namespace vantorel::console {
+class BenchPanel;
+class CVantorelDlg;
+}  // namespace vantorel::console
+
+namespace vantorel::bench {
+
+// The bench with windows: the station window and the bench panel beside it. The panel
+// plugs the emulated handsets; a change of speed starts the station afresh on a new clock,
+// with the images and options it had.
+class BenchStation final : public QObject, public console::BenchControl {
+public:
+    BenchStation(EmulatedBench& bench, const BenchArguments& args, std::string sampleDirectory);
+    ~BenchStation() override;
+
+    // Opens the station with `images` and the command line's options chosen, and the panel;
+    // runs until the station closes. Returns the exit code.
+    int Run(const std::vector<emulator::ChosenImage>& images);
+
+    console::CVantorelDlg* Station() const { return m_dlg.get(); }
+    console::BenchPanel* Panel() const { return m_panel.get(); }
+
+    // --- BenchControl ---
+    int EmulatedCount() const override { return m_bench.EmulatedCount(); }
+    console::BenchHandsetView Handset(int row) const override;
+    void Plug(int row) override { m_bench.Plug(row); }
+    void Unplug(int row) override { m_bench.Unplug(row); }
+    bool SetHandsetSetup(int row, uint32_t protocolVersion, const std::string& bootLoaderVersion,
+                         int faultChoice, std::string& error) override;
+    std::vector<std::string> FaultCaptions() const override;
+    std::vector<console::BenchExternalView> ExternalHandsets() const override;
+    double TimeScale() const override { return m_bench.GetClock().scale(); }
+    bool CanChangeTimeScale() const override;
+    void SetTimeScale(double scale) override;
+    std::string SampleDirectory() const override { return m_sampleDirectory; }
+
+private:
+    void OpenStation(const std::vector<emulator::ChosenImage>& images,
+                     const std::vector<OptionChoice>& options);
+    void CloseStation();
+    void PlaceWindows();
+
+    EmulatedBench& m_bench;
+    const std::string m_sampleDirectory;
+    std::vector<OptionChoice> m_startOptions;
+    std::vector<int> m_faultChoice;  // per row
+    std::vector<std::string> m_customSettings;
+    console::QtOperatorPrompts m_prompts;
+    console::BenchSyncService m_sync;
+    std::unique_ptr<console::CVantorelDlg> m_dlg;
+    std::unique_ptr<console::BenchPanel> m_panel;
+};
+
+}  // namespace vantorel::bench

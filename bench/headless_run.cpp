@@ -1,0 +1,79 @@
+#include "bench/headless_run.h"
+
+#include <QAbstractButton>
+#include <QObject>
+#include <chrono>
+#include <string>
+
+#include "bench/headless_station.h"
+
+namespace vantorel::bench {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// How long handsets may take to attach after the last was plugged in: several greetings
+// with their waits, at the run's time scale, and real time for opening the links.
+milliseconds AttachBound(const Clock& clock) {
+    return std::chrono::duration_cast<milliseconds>(clock.ToReal(Clock::Duration(60000))) +
+           std::chrono::seconds(3);
+}
+
+std::vector<ExpectedHandset> ExpectedHandsets(const BenchArguments& args, EmulatedBench& bench) {
+    std::vector<ExpectedHandset> expected;
+    for (int row = 0; row < args.nHandsets; ++row) {
+        expected.push_back({bench.PortName(row), bench.InstanceName(row), bench.Record(row)});
+    }
+    for (const std::string& path : bench.TtyPaths()) {
+        expected.push_back({path, path, std::nullopt});
+    }
+    return expected;
+}
+
+}  // namespace
+
+int RunHeadless(const BenchArguments& args, const std::vector<emulator::ChosenImage>& chosen,
+                EmulatedBench& bench) {
+    HeadlessStation station({bench.Directory(), bench.Serial(), bench.Bulk(),
+                             bench.OffersBulkLinks(), bench.GetClock(), bench.Hotplug()},
+                            args);
+    QObject::connect(station.Dialog().Controls().As<QAbstractButton>(console::ctl::kDetect),
+                     &QAbstractButton::clicked, [&bench] { bench.AnnounceTtyHandsets(); });
+    console::StationScript& script = station.Script();
+    if (const auto refused = station.Arm(chosen)) {
+        return *refused;
+    }
+
+    // One after the other, as a hand plugs them, each attached before the next comes: the
+    // order of a bench that a person would plug. The external handsets present now were
+    // announced by Detect.
+    const milliseconds attachBound = AttachBound(bench.GetClock());
+    const auto waitForAttached = [&](int count) {
+        return console::StationScript::PumpUntil([&] { return script.AttachedCount() >= count; },
+                                                 std::min(attachBound, station.Remaining()));
+    };
+    int present = 0;
+    for (size_t tty = 0; tty < bench.TtyPaths().size(); ++tty) {
+        present += bench.IsTtyPresent(static_cast<int>(tty)) ? 1 : 0;
+    }
+    waitForAttached(present);
+    for (int row = 0; row < args.nHandsets; ++row) {
+        const int attached = script.AttachedCount();
+        bench.Plug(row);
+        if (!bench.WaitUntilPlugged(row, std::chrono::seconds(5))) {
+            Note("handset " + bench.PortName(row) + " could not be plugged in");
+        }
+        waitForAttached(attached + 1);
+    }
+    // External handsets that appear later still get their time.
+    const int expected = args.nHandsets + static_cast<int>(bench.TtyPaths().size());
+    const bool bAllAttached = script.AttachedCount() >= expected ||
+                              (!bench.TtyPaths().empty() && waitForAttached(expected));
+    Note(std::to_string(script.AttachedCount()) + " of " + std::to_string(expected) +
+         " handset(s) attached" + (bAllAttached ? "" : " before the attach time ran out"));
+    const bool bEnded = station.DownloadAndWait();
+    return station.Report(ExpectedHandsets(args, bench), chosen, bEnded);
+}
+
+}  // namespace vantorel::bench
