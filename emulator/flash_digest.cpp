@@ -1,70 +1,42 @@
 #include "emulator/flash_digest.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 
 namespace vantorel::emulator {
 
 namespace {
 
-constexpr uint64_t kPrime1 = 0x87C37B91114253D5ull;
-constexpr uint64_t kPrime2 = 0x4CF5AD432745937Full;
-
-uint64_t FinalMix(uint64_t value) {
-    value ^= value >> 33;
-    value *= 0xFF51AFD7ED558CCDull;
-    value ^= value >> 33;
-    value *= 0xC4CEB9FE1A85EC53ull;
-    value ^= value >> 33;
-    return value;
-}
-
-uint64_t LoadWord(const uint8_t* bytes) {
-    uint64_t word = 0;
-    std::memcpy(&word, bytes, sizeof word);
-    if constexpr (std::endian::native == std::endian::big) {
-        word = __builtin_bswap64(word);
+// A digest context that cannot be made or fed means libcrypto itself is broken; a record
+// that silently compared wrong would be worse than stopping.
+void Require(bool ok, const char* what) {
+    if (!ok) {
+        std::fprintf(stderr, "vantorel: SHA-256 %s failed in libcrypto\n", what);
+        std::abort();
     }
-    return word;
 }
 
 }  // namespace
 
-std::string Digest128::ToHex() const {
-    char text[33];
-    std::snprintf(text, sizeof text, "%016llx%016llx", static_cast<unsigned long long>(high),
-                  static_cast<unsigned long long>(low));
+std::string Sha256Digest::ToHex() const {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (const uint8_t byte : bytes) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0x0F];
+    }
     return text;
 }
 
-void FlashDigest::Mix(uint64_t word) {
-    uint64_t k1 = std::rotl(word * kPrime1, 31) * kPrime2;
-    m_lane1 = (std::rotl(m_lane1 ^ k1, 27) + m_lane2) * 5 + 0x52DCE729;
-    uint64_t k2 = std::rotl(word * kPrime2, 33) * kPrime1;
-    m_lane2 = (std::rotl(m_lane2 ^ k2, 31) + m_lane1) * 5 + 0x38495AB5;
+FlashDigest::FlashDigest() : m_context(EVP_MD_CTX_new()) {
+    Require(m_context != nullptr, "context");
+    Require(EVP_DigestInit_ex(m_context.get(), EVP_sha256(), nullptr) == 1, "init");
 }
 
 void FlashDigest::Update(const uint8_t* data, size_t length) {
-    m_length += length;
-    if (m_tailLength > 0) {
-        const size_t take = std::min(length, sizeof m_tail - m_tailLength);
-        std::memcpy(m_tail + m_tailLength, data, take);
-        m_tailLength += take;
-        data += take;
-        length -= take;
-        if (m_tailLength < sizeof m_tail) {
-            return;
-        }
-        Mix(LoadWord(m_tail));
-        m_tailLength = 0;
-    }
-    for (; length >= 8; data += 8, length -= 8) {
-        Mix(LoadWord(data));
-    }
-    std::memcpy(m_tail, data, length);
-    m_tailLength = length;
+    Require(EVP_DigestUpdate(m_context.get(), data, length) == 1, "update");
 }
 
 void FlashDigest::UpdateZeros(size_t count) {
@@ -76,20 +48,18 @@ void FlashDigest::UpdateZeros(size_t count) {
     }
 }
 
-Digest128 FlashDigest::Final() const {
-    FlashDigest copy = *this;
-    // The tail is padded with a marker byte so "ab" and "ab\0" differ before the length
-    // even comes in.
-    uint8_t last[8]{};
-    std::memcpy(last, copy.m_tail, copy.m_tailLength);
-    last[copy.m_tailLength] = 0x80;
-    copy.Mix(LoadWord(last) ^ copy.m_length);
-    const uint64_t a = FinalMix(copy.m_lane1 + copy.m_lane2);
-    const uint64_t b = FinalMix(copy.m_lane2 ^ std::rotl(copy.m_lane1, 17) ^ copy.m_length);
-    return {a, b};
+Sha256Digest FlashDigest::Final() const {
+    std::unique_ptr<EVP_MD_CTX, ContextFree> copy(EVP_MD_CTX_new());
+    Require(copy != nullptr && EVP_MD_CTX_copy_ex(copy.get(), m_context.get()) == 1, "copy");
+    Sha256Digest digest;
+    unsigned int length = 0;
+    Require(EVP_DigestFinal_ex(copy.get(), digest.bytes.data(), &length) == 1 &&
+                length == digest.bytes.size(),
+            "final");
+    return digest;
 }
 
-Digest128 FlashDigest::Of(std::span<const uint8_t> bytes) {
+Sha256Digest FlashDigest::Of(std::span<const uint8_t> bytes) {
     FlashDigest digest;
     digest.Update(bytes.data(), bytes.size());
     return digest.Final();

@@ -1,39 +1,43 @@
 #pragma once
 
+#include <openssl/evp.h>
+
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
 namespace vantorel::emulator {
 
-struct Digest128 {
-    uint64_t high = 0;
-    uint64_t low = 0;
-    friend bool operator==(const Digest128&, const Digest128&) = default;
+// The SHA-256 of a flashed image: the same value `sha256sum` prints for the image file.
+struct Sha256Digest {
+    std::array<uint8_t, 32> bytes{};
+    friend bool operator==(const Sha256Digest&, const Sha256Digest&) = default;
     std::string ToHex() const;
 };
 
-// A 128-bit digest of a byte stream, fed in pieces of any size. Two independent 64-bit
-// lanes over 8-byte words: not a cryptographic hash, but strong enough that flashed bytes
-// which differ from an image file do not match its digest by accident.
+// SHA-256 of a byte stream fed in pieces of any size (OpenSSL's libcrypto).
 class FlashDigest {
 public:
+    FlashDigest();
+    FlashDigest(FlashDigest&&) noexcept = default;
+    FlashDigest& operator=(FlashDigest&&) noexcept = default;
+
     void Update(const uint8_t* data, size_t length);
     // Feeds `count` zero bytes (RAM that was never written).
     void UpdateZeros(size_t count);
-    Digest128 Final() const;
+    // The digest of everything fed so far; feeding may go on afterwards.
+    Sha256Digest Final() const;
 
-    static Digest128 Of(std::span<const uint8_t> bytes);
+    static Sha256Digest Of(std::span<const uint8_t> bytes);
 
 private:
-    void Mix(uint64_t word);
-
-    uint64_t m_lane1 = 0x9E3779B97F4A7C15ull;
-    uint64_t m_lane2 = 0xC2B2AE3D27D4EB4Full;
-    uint64_t m_length = 0;
-    uint8_t m_tail[8]{};
-    size_t m_tailLength = 0;
+    struct ContextFree {
+        void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
+    };
+    std::unique_ptr<EVP_MD_CTX, ContextFree> m_context;
 };
 
 }  // namespace vantorel::emulator

@@ -15,7 +15,7 @@ namespace vantorel::emulator {
 struct FlashedImage {
     uint64_t length = 0;
     uint32_t byteSum = 0;
-    Digest128 digest;
+    Sha256Digest digest;
     std::vector<uint8_t> bytes;
 
     // True when `expected` is what was flashed: byte for byte when the bytes were kept,

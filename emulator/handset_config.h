@@ -22,7 +22,7 @@ struct SmdRange {
 // What the flash record keeps of each flashed image.
 enum class RecordMode {
     FullBytes,  // every byte, for tests that compare with image files
-    Digest,     // length, byte sum and a 128-bit digest, for benchmarks with hundreds of MB
+    Digest,     // length, byte sum and SHA-256, for benchmarks with hundreds of MB
 };
 
 // How the emulated boot loader behaves when nothing goes wrong.

@@ -9,7 +9,7 @@ namespace {
 
 void AppendImage(std::string& text, const std::string& label, const FlashedImage& image) {
     char line[160];
-    std::snprintf(line, sizeof line, " length=%" PRIu64 " sum=%08x digest=%s\n", image.length,
+    std::snprintf(line, sizeof line, " length=%" PRIu64 " sum=%08x sha256=%s\n", image.length,
                   image.byteSum, image.digest.ToHex().c_str());
     text += label;
     text += line;

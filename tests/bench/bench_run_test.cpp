@@ -110,7 +110,7 @@ TEST_F(BenchProgramTest, AnExternalHandsetOnATtyPathIsFlashedThroughIt) {
     const auto digest = emulator::FlashDigest::Of(
         std::span(reinterpret_cast<const uint8_t*>(eboot.data()), eboot.size()));
     EXPECT_TRUE(Contains(record, "eboot length=" + std::to_string(eboot.size())));
-    EXPECT_TRUE(Contains(record, "digest=" + digest.ToHex())) << record;
+    EXPECT_TRUE(Contains(record, "sha256=" + digest.ToHex())) << record;
 }
 
 TEST_F(BenchProgramTest, BadCommandLinesEndWithExitCodeTwoAndSayWhy) {
