@@ -179,6 +179,82 @@ TEST_P(DownloadRunTest, AnSmdHandsetPulledInItsSecondRangeFailsWithAUsbReadError
     EXPECT_EQ(StatusValue(statuses.back().lParam), 0u) << "a failure of the handset, not the file";
 }
 
+// A header marker that changed on disk between the choice and the start: the worker reads
+// the header again at the start of the step and ends the run as a file failure (209 with
+// high half 1) before a byte of that image goes out.
+struct ChangedMarker {
+    const char* name;
+    images::ImageKind kind;
+    size_t offset;  // of the marker word inside the header
+};
+
+class ChangedMarkerTest : public DownloadRunTest {};
+
+TEST_P(ChangedMarkerTest, TheWorkerRefusesTheImageBeforeSendingIt) {
+    static constexpr ChangedMarker kMarkers[] = {
+        {"PDA start", images::IMG_PDA, 0},       {"PDA end", images::IMG_PDA, 16},
+        {"CSC start", images::IMG_CSC, 0},       {"CSC end", images::IMG_CSC, 124},
+        {"pack start", images::IMG_LANGPACK, 0}, {"pack end", images::IMG_LANGPACK, 224},
+    };
+    for (const ChangedMarker& marker : kMarkers) {
+        SCOPED_TRACE(marker.name);
+        const size_t logStart = reporter.Log().size();
+        PlugHandset();
+        const auto body = PatternBytes(5000, 21);
+        std::vector<uint8_t> file;
+        DownloadImages images;
+        images.info.dwDownloadAddr = kDownloadBase;
+        images.info.dwLaunchAddr = kLaunchAddress;
+        const char* tag = "";
+        switch (marker.kind) {
+            case images::IMG_PDA:
+                file = WithHeader(
+                    Header(kPdaHeaderSize, {{0, 0x55555555}, {4, 5000}, {16, 0xEEEEEEEE}}), body);
+                images.bPda = true;
+                images.info.dwPdaSize = static_cast<uint32_t>(file.size());
+                tag = "[PDA:1] Download start";
+                break;
+            case images::IMG_CSC:
+                file =
+                    WithHeader(Header(kCscHeaderSize, {{0, 0xCCCCCCCC}, {124, 0xEEEEEEEE}}), body);
+                images.bCsc = true;
+                images.info.dwCscSize = static_cast<uint32_t>(file.size());
+                tag = "[CSC:1] Download start";
+                break;
+            default:
+                file = WithHeader(Header(kLangPackHeaderSize, {{0, 0x55557777}, {224, 0xEEEE7777}}),
+                                  body);
+                images.bLangPack = true;
+                images.info.dwLangSize = static_cast<uint32_t>(body.size());
+                tag = "[LANGPACK:1] Download start";
+                break;
+        }
+        // Chosen with good markers, changed on disk before Start.
+        StoreLe32(file.data() + marker.offset, 0x12345678);
+        const std::string path = files.WriteFile("changed.img", file);
+        images.strPdaPath = images.strCscPath = images.strLangPath = path;
+
+        const auto statuses = Run(images, {});
+        ASSERT_FALSE(statuses.empty());
+        EXPECT_EQ(statuses.back().code, kStatusReadError) << reporter.Log();
+        EXPECT_EQ(StatusValue(statuses.back().lParam), 1u) << "a file failure";
+        const std::string log = reporter.Log().substr(logStart);
+        EXPECT_NE(log.find(tag), std::string::npos) << log;
+        EXPECT_EQ(log.find("write complete"), std::string::npos) << log;
+
+        const FlashRecord record = handset->Record();
+        EXPECT_EQ(record.dataPackets, 0u) << "no byte of the changed image was sent";
+        EXPECT_FALSE(record.launched);
+        for (const CommandSeen& command : record.commands) {
+            EXPECT_NE(command.code, kCmdStartRamDownload);
+        }
+        link->Close();
+        handset.reset();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLinks, ChangedMarkerTest, ::testing::Bool(), LinkVariantName);
+
 INSTANTIATE_TEST_SUITE_P(BothLinks, DownloadRunTest, ::testing::Bool(), LinkVariantName);
 
 }  // namespace
