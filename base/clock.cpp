@@ -1,5 +1,6 @@
 #include "base/clock.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <stdexcept>
@@ -22,8 +23,12 @@ std::chrono::nanoseconds Clock::ToReal(Duration protocolTime) const {
         static_cast<long long>(static_cast<double>(nanos.count()) * m_scale));
 }
 
+std::chrono::nanoseconds Clock::ToRealBound(Duration protocolTime) const {
+    return std::max<std::chrono::nanoseconds>(ToReal(protocolTime), kShortestRealBound);
+}
+
 void Clock::Sleep(Duration protocolTime) const {
-    const auto real = ToReal(protocolTime);
+    const auto real = ToReal(Observed(protocolTime));
     if (real.count() > 0) {
         std::this_thread::sleep_for(real);
     } else {
@@ -35,7 +40,7 @@ bool Clock::SleepUnlessStopped(Duration protocolTime, std::stop_token stop) cons
     if (stop.stop_requested()) {
         return false;
     }
-    const auto real = ToReal(protocolTime);
+    const auto real = ToReal(Observed(protocolTime));
     if (real.count() <= 0) {
         std::this_thread::yield();
         return !stop.stop_requested();

@@ -65,13 +65,17 @@ bool SendCommandNoReply(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_
     return WriteCommand(link, code, a1, a2, a3);
 }
 
-bool SendCommandCheck(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2, uint32_t a3) {
+bool SendCommandCheck(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2, uint32_t a3,
+                      uint32_t* received) {
     if (!link.IsOpened()) {
         return false;
     }
     WriteCommand(link, code, a1, a2, a3);
     Reply4 reply{};
     ReadReply4(link, reply);
+    if (received != nullptr) {
+        *received = ReplyValue(reply);
+    }
     return ReplyValue(reply) == a3;
 }
 
@@ -122,6 +126,9 @@ int FlashWrite(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2, uin
     const bool fullPdaTurn = code == kCmdFlashPdaTurn && a2 >= pdaSectorSize;
     if (!fullPdaTurn && ReplyValue(reply) != a3) {
         dialog.SendSlotStatus(kStatusFlashFailed, MakeStatusParam(nSlot, 0));
+        if (link.ReplyTimedOut()) {
+            return 1;  // no reply at all: there is no checksum to tell about
+        }
         AppendMainLog(dialog, "Flash Image checksum error checksum = %x, Rvalue = %x\r\n", a3,
                       ReplyValue(reply));
         return 1;

@@ -93,8 +93,9 @@ uint32_t SealDataPacket(Packet& packet, uint32_t ramAddress, uint32_t payloadLen
 bool SendCommand(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2, uint32_t a3);
 // As SendCommand, without any read.
 bool SendCommandNoReply(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2, uint32_t a3);
-// True when the 4-byte reply, little-endian, equals a3.
-bool SendCommandCheck(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2, uint32_t a3);
+// True when the 4-byte reply, little-endian, equals a3; `received` (when given) gets the reply.
+bool SendCommandCheck(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2, uint32_t a3,
+                      uint32_t* received = nullptr);
 // Writes and reads one reply; always false (its callers ignore the result).
 bool SendBlockWrite(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2, uint32_t a3);
 // One blocking read of 4 bytes into `reply`; bytes not received keep their previous value.

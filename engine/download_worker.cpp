@@ -37,7 +37,9 @@ auto ReadHeader(ImageFile& file, Parse parse) -> decltype(parse(nullptr)) {
     return parse(bytes.data());
 }
 
-class DownloadRun {
+// The worker reports through itself so that every failure status, whichever layer sends it,
+// can say so when the real cause is a handset that stopped answering.
+class DownloadRun final : private DownloadReporter {
 public:
     DownloadRun(const SLOT_WORKER_PARAM& param, std::stop_token stop)
         : m_nSlot(param.nSlot),
@@ -48,7 +50,7 @@ public:
           m_clock(*param.pClock),
           m_bWaitAfterDownload(param.bWaitAfterDownload),
           m_stop(std::move(stop)),
-          m_slot{m_link, m_host, m_nSlot, m_clock} {}
+          m_slot{m_link, *this, m_nSlot, m_clock} {}
 
     void Run() {
         RunSteps();
@@ -75,12 +77,33 @@ private:
     bool Sleep(milliseconds duration) { return m_clock.SleepUnlessStopped(duration, m_stop); }
     bool Stopped() const { return m_stop.stop_requested(); }
 
-    // A notification, unless the window is closing: then nobody is left to show it.
+    // A notification, unless the window is closing: then nobody is left to show it. A
+    // failure after the handset fell silent is a read error from USB, whichever step saw it.
     void Status(uint32_t code, uint32_t value = 0) {
-        if (!Stopped()) {
-            m_host.SendSlotStatus(code, MakeStatusParam(m_nSlot, value));
+        if (Stopped()) {
+            return;
         }
+        if (IsFailure(code) && m_link.ReplyTimedOut()) {
+            Log("[%s:%d] No reply from the handset for %d s.\r\n", KindTag(), Tag(),
+                static_cast<int>(link::kReplySilenceBound.count() / 1000));
+            code = kStatusReadError;
+            value = 0;
+        }
+        m_host.SendSlotStatus(code, MakeStatusParam(m_nSlot, value));
     }
+    static bool IsFailure(uint32_t code) {
+        return code == kStatusReadError || code == kStatusFlashFailed ||
+               code == kStatusChecksumMismatch || code == kStatusRebootFailed;
+    }
+    const char* KindTag() const {
+        static constexpr const char* kTags[] = {"EBoot", "PDA", "CSC", "LANGPACK", "Phone", "SMD"};
+        return m_nKind >= 0 && m_nKind < 6 ? kTags[m_nKind] : "Setup";
+    }
+    // DownloadReporter, for the protocol operations that report on their own.
+    void SendSlotStatus(uint32_t code, uint32_t lParam) override {
+        Status(code, StatusValue(lParam));
+    }
+    void AppendMainLogText(std::string_view text) override { m_host.AppendMainLogText(text); }
     void Log(const char* format, ...) __attribute__((format(printf, 2, 3))) {
         va_list args;
         va_start(args, format);
@@ -110,6 +133,7 @@ private:
         return reply == kReplyOkud;
     }
     void SetKind(int32_t kind, bool resetPartIndex) {
+        m_nKind = kind;
         m_host.SetImageKind(m_nSlot, kind, resetPartIndex);
     }
 
@@ -125,6 +149,7 @@ private:
 
     ImageFile m_file;
     uint32_t m_dwBootLoaderVersion = 0;
+    int32_t m_nKind = IMG_EBOOT;
     bool m_bImportedLanguage = false;  // the PDA file carries the language pack
     bool m_bKeepLinkOpen = false;
 };
@@ -223,8 +248,19 @@ bool DownloadRun::SendEboot() {
     }
     Status(kStatusEbootInRam);
     Log("[EBoot:%d] Flash programming \r\n", Tag());
-    SendCommandCheck(m_link, kCmdFlashEboot, info.dwDownloadAddr, info.dwEbootSize, checksum);
+    uint32_t received = 0;
+    const bool accepted = SendCommandCheck(m_link, kCmdFlashEboot, info.dwDownloadAddr,
+                                           info.dwEbootSize, checksum, &received);
     m_file.Close();
+    // A boot loader that did not take the image must not be rebooted into.
+    if (!accepted) {
+        if (!m_link.ReplyTimedOut()) {
+            Log("[EBoot:%d] Eboot checksum error checksum = %x, Rvalue = %x\r\n", Tag(), checksum,
+                received);
+        }
+        Status(kStatusChecksumMismatch);
+        return false;
+    }
     return !Stopped();
 }
 
@@ -237,7 +273,9 @@ bool DownloadRun::CheckProtocolVersion() {
     if (m_dwBootLoaderVersion < kMinProtocolVersion ||
         m_dwBootLoaderVersion > m_options.dwToolVersion) {
         Status(kStatusReadError, kFileFailure);
-        Log("[Setup:%d] Downloader tool version unmatch.\r\n", Tag());
+        if (!m_link.ReplyTimedOut()) {
+            Log("[Setup:%d] Downloader tool version unmatch.\r\n", Tag());
+        }
         return false;
     }
     return !Stopped();
@@ -349,7 +387,7 @@ bool DownloadRun::SendCsc() {
         return false;
     }
     Status(kStatusImageInRam);
-    if (FlashWrite(m_link, kCmdFlashCsc, 0, info.dwCscSize, checksum, m_host, m_nSlot, m_clock,
+    if (FlashWrite(m_link, kCmdFlashCsc, 0, info.dwCscSize, checksum, *this, m_nSlot, m_clock,
                    g_dwPdaSectorSize) != 0) {
         Log("[CSC:%d] Writing flash error\r\n", Tag());
         return false;
@@ -391,7 +429,7 @@ bool DownloadRun::SendPda() {
             return false;
         }
         Status(kStatusImageInRam);
-        if (FlashWrite(m_link, kCmdFlashPdaTurn, plan.position, plan.length, plan.check, m_host,
+        if (FlashWrite(m_link, kCmdFlashPdaTurn, plan.position, plan.length, plan.check, *this,
                        m_nSlot, m_clock, sectorSize) != 0) {
             Log("[PDA:%d] Writing flash error\r\n", Tag());
             return false;
@@ -443,7 +481,7 @@ bool DownloadRun::SendLangPack() {
         return false;
     }
     Status(kStatusImageInRam);
-    if (FlashWrite(m_link, kCmdFlashLangPack, 0, info.dwLangSize, checkWord.value, m_host, m_nSlot,
+    if (FlashWrite(m_link, kCmdFlashLangPack, 0, info.dwLangSize, checkWord.value, *this, m_nSlot,
                    m_clock, g_dwPdaSectorSize) != 0) {
         Log("[LANGPACK:%d] Writing flash error\r\n", Tag());
         return false;
@@ -476,7 +514,7 @@ bool DownloadRun::SendPhone() {
         return false;
     }
     Status(kStatusImageInRam);
-    if (FlashWrite(m_link, kCmdFlashPhone, 0, info.dwPhoneSize, checksum, m_host, m_nSlot, m_clock,
+    if (FlashWrite(m_link, kCmdFlashPhone, 0, info.dwPhoneSize, checksum, *this, m_nSlot, m_clock,
                    g_dwPdaSectorSize) != 0) {
         Log("[PHONE:%d] Writing flash error\r\n", Tag());
         return false;

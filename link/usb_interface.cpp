@@ -20,6 +20,7 @@ CUsbInterface::~CUsbInterface() {
 
 bool CUsbInterface::Open(const Guid* interfaceClass, int /*slot*/, const char* devicePath) {
     m_bOpened = false;
+    m_bReplyTimedOut = false;
     Close();
 
     if (interfaceClass == nullptr) {
@@ -108,10 +109,13 @@ uint32_t CUsbInterface::Read(void* buffer, uint32_t length, bool bWait) {
     if (!channel) {
         return 0;
     }
+    if (bWait && ReplyTimedOut()) {
+        return 0;
+    }
     for (int pass = 0; pass < kReadPasses; ++pass) {
         const WaitOutcome outcome =
-            bWait ? channel->WaitForData(std::nullopt)
-                  : channel->WaitForData(m_platform.clock.ToReal(kNoWaitPassLength));
+            channel->WaitForData(bWait ? m_platform.clock.ToRealBound(kReplySilenceBound)
+                                       : m_platform.clock.ToReal(kNoWaitPassLength));
         // The channel's read takes what is queued, up to `length`, without waiting: the same
         // bytes as asking for the queued count first, one system call fewer per reply.
         const size_t count = channel->Read(static_cast<uint8_t*>(buffer), length);
@@ -120,6 +124,10 @@ uint32_t CUsbInterface::Read(void* buffer, uint32_t length, bool bWait) {
         }
         if (outcome == WaitOutcome::Closed) {
             return 0;  // closed under us or the device went away: no further pass can help
+        }
+        if (bWait && outcome == WaitOutcome::TimedOut) {
+            MarkReplyTimedOut();
+            return 0;
         }
     }
     return 0;

@@ -11,6 +11,10 @@
 
 namespace vantorel::link {
 
+// A handset that stays on the bus but stops answering must not hold its slot for ever: a
+// blocking read waits at most this long, in protocol time, for the next byte.
+inline constexpr Clock::Duration kReplySilenceBound{120000};
+
 // The serial-style link to one handset's download interface: it waits for received data the
 // way a serial port is waited on (receive-character wait, count of queued bytes).
 //
@@ -32,10 +36,15 @@ public:
     // Sends the whole buffer; the count written, 0 on failure.
     virtual uint32_t Write(const void* buffer, uint32_t length);
     // Reads what arrived, up to `length` bytes. With bWait false it gives up after ten empty
-    // passes of about 1.1 s each.
+    // passes of about 1.1 s each; with bWait true after kReplySilenceBound without a byte,
+    // and from then on the link counts the handset as silent (below).
     virtual uint32_t Read(void* buffer, uint32_t length, bool bWait);
     uint32_t Read(void* buffer, uint32_t length) { return Read(buffer, length, true); }
     virtual bool IsOpened() const { return m_bOpened.load(); }
+    // True once a blocking read ran out of kReplySilenceBound: every later blocking read
+    // returns 0 at once, so a run ends at its next reply instead of waiting again. Opening
+    // the link clears it.
+    bool ReplyTimedOut() const { return m_bReplyTimedOut.load(); }
 
     // The path of the device this link opened last (m_szDevicePath).
     std::string DevicePath() const;
@@ -48,6 +57,7 @@ protected:
 
     // True when this interface is the one to open; records the path when none was asked for.
     bool AcceptPath(const std::string& interfacePath, const char* devicePath);
+    void MarkReplyTimedOut() { m_bReplyTimedOut = true; }
 
     LinkPlatform m_platform;
 
@@ -58,6 +68,7 @@ private:
     std::shared_ptr<SerialChannel> m_hDevice;
     std::string m_szDevicePath;
     std::atomic<bool> m_bOpened{false};
+    std::atomic<bool> m_bReplyTimedOut{false};
 };
 
 }  // namespace vantorel::link

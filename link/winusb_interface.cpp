@@ -80,12 +80,17 @@ uint32_t CWinUsbInterface::Read(void* buffer, uint32_t length, bool bWait) {
     if (!device) {
         return 0;
     }
-    std::optional<std::chrono::nanoseconds> bound;
-    if (!bWait) {
-        bound = m_platform.clock.ToReal(kGreetingReadBound);
+    if (bWait && ReplyTimedOut()) {
+        return 0;
     }
+    const auto bound = bWait ? m_platform.clock.ToRealBound(kReplySilenceBound)
+                             : m_platform.clock.ToReal(kGreetingReadBound);
     const TransferResult result =
         device->ReadPipe(m_PipeInfo[0].pipeId, static_cast<uint8_t*>(buffer), length, bound);
+    if (bWait && result.status == TransferStatus::TimedOut && result.count == 0) {
+        MarkReplyTimedOut();
+        return 0;
+    }
     if (result.status == TransferStatus::Failed) {
         m_platform.messages.ShowMessage(
             FormatText("GetLastError() = %x", static_cast<unsigned>(result.errorCode)));

@@ -242,6 +242,51 @@ TEST_P(FailuresTest, AHandsetThatComesBackMuteFailsItsSlot) {
     ExpectBatchEndedWithAFailure();
 }
 
+// A boot loader that answers command 4 with another sum did not take the image: the slot
+// ends there as a boot-loader checksum failure and the handset is never rebooted into it.
+TEST_P(FailuresTest, ABootLoaderTheHandsetRefusesIsNeitherRebootedIntoNorFollowed) {
+    ChooseEveryImage();
+    Attach(1);
+    HandsetFaults refuses;
+    refuses.wrongFirstFlashReply = {kCmdFlashEboot};
+    emulator::BusHandset& refusing = Attach(2, {}, refuses);
+    ASSERT_TRUE(RunBatch()) << MainLog();
+
+    ExpectFailed(1, "[FAIL] Eboot Checksum !!", "OK 2");
+    EXPECT_TRUE(MainLogHas("[EBoot:2] Eboot checksum error checksum = ")) << MainLog();
+    EXPECT_FALSE(MainLogHas("[Setup:2] Try downloading again")) << MainLog();
+    const std::vector<uint32_t> codes = CommandCodes(refusing);
+    ASSERT_FALSE(codes.empty());
+    EXPECT_EQ(codes.back(), kCmdFlashEboot) << "nothing after the refused boot loader";
+    EXPECT_EQ(refusing.Record().reboots, 0u);
+    ExpectDoneAndExact(0);
+    ExpectBatchEndedWithAFailure();
+}
+
+// Handsets that stay plugged in but stop answering, one in the middle of a RAM transfer,
+// one in the middle of a flash write: each ends as a read error from USB once its reply
+// has been awaited for the bound, and the batch ends without anyone pulling them.
+TEST_P(FailuresTest, AHandsetThatFallsSilentMidRunFailsAsAReadErrorFromUsb) {
+    ChooseEveryImage();
+    HandsetFaults silentEcho;
+    silentEcho.missingReplyAtPacket = FirstPacketOf(IMG_PDA) + 3;
+    Attach(1, {}, silentEcho);
+    HandsetFaults stalledFlash;
+    stalledFlash.flashProgressStallAfter[kCmdFlashPhone] = 1;
+    Attach(2, {}, stalledFlash);
+    Attach(3);
+    ASSERT_TRUE(RunBatch()) << MainLog();
+
+    ExpectFailed(0, "[FAIL] read error from usb", "PDA 1");
+    EXPECT_TRUE(MainLogHas("[PDA:1] No reply from the handset for 120 s.\r\n")) << MainLog();
+    ExpectFailed(1, "[FAIL] read error from usb", "PHONE 2");
+    EXPECT_TRUE(MainLogHas("[Phone:2] No reply from the handset for 120 s.\r\n")) << MainLog();
+    EXPECT_FALSE(handsets[0]->HasLeft());
+    EXPECT_FALSE(handsets[1]->HasLeft());
+    ExpectDoneAndExact(2);
+    ExpectBatchEndedWithAFailure();
+}
+
 INSTANTIATE_TEST_SUITE_P(BothLinks, FailuresTest, ::testing::Bool(), LinkName);
 
 }  // namespace

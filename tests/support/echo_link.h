@@ -12,8 +12,8 @@
 namespace vantorel::test {
 
 // A link that answers like a cooperative boot loader without any state: a data packet gets
-// the sum of its payload back (or a wrong one / a short one at a chosen packet), any other
-// command "OKUD". It keeps every data payload in order.
+// the sum of its payload back (or a wrong one / a short one at a chosen packet), the boot
+// loader's flash command the sum it was sent, any other command "OKUD". It keeps every data payload in order.
 class EchoLink : public ScriptedLink {
 public:
     using ScriptedLink::ScriptedLink;
@@ -32,6 +32,10 @@ public:
         }
         const uint32_t code = engine::LoadLe32(bytes);
         commands.push_back(code);
+        if (code == engine::kCmdFlashEboot) {
+            QueueWord(engine::LoadLe32(bytes + 12));  // the boot loader takes the image
+            return length;
+        }
         if (code != engine::kCmdData) {
             QueueReply("OKUD");
             return length;
