@@ -55,6 +55,11 @@ public:
                        })) >= count;
         });
     }
+    // Forgets what happened so far: the next handset counts its arrivals from none.
+    void Clear() {
+        std::lock_guard lock(m_mutex);
+        m_events.clear();
+    }
     std::vector<DeviceEvent> Events() const {
         std::lock_guard lock(m_mutex);
         return m_events;
