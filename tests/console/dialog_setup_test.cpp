@@ -6,6 +6,7 @@
 #include <QMenuBar>
 
 #include "console/about_dlg.h"
+#include "link/platform/hotplug_monitor.h"
 #include "link/winusb_interface.h"
 #include "tests/console/console_fixture.h"
 
@@ -39,6 +40,36 @@ TEST_F(DialogSetupTest, StartsWithEightWaitingSlotsAndOnlyTheImageControlsUsable
     }
     EXPECT_EQ(Text(ctl::kDetectedCount), "Currently 0 device(s) detected.");
     EXPECT_EQ(sync.Calls(), std::vector<std::string>{"stop serial"});
+}
+
+// A hot-plug monitor the system refuses: the operator is told why, and the station closes
+// since no handset could ever be detected.
+class RefusedHotplug final : public link::HotplugMonitor {
+public:
+    bool Start(int& errorCode) override {
+        errorCode = 13;
+        return false;
+    }
+    int NotificationFd() const override { return -1; }
+    std::vector<link::DeviceEvent> TakeEvents() override { return {}; }
+};
+
+TEST_F(DialogSetupTest, AHotplugRegistrationThatFailsIsShownAndClosesTheStation) {
+    RefusedHotplug refused;
+    const Clock clock{0.0};
+    dlg.reset();
+    prompts.messages.clear();
+    dlg = std::make_unique<CVantorelDlg>(
+        ConsoleEnvironment{bus, bus, bus, false, clock, sync, prompts, &refused});
+    dlg->show();
+    dlg->OnInitDialog();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].text, "HUB RegisterDeviceNotification failed: 13\n");
+    EXPECT_EQ(prompts.messages[0].caption, "RegisterDeviceNotification");
+    EXPECT_EQ(prompts.messages[0].icon, OperatorPrompts::Icon::Error);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_TRUE(prompts.confirmations.empty()) << "nothing was detected, so nothing to confirm";
 }
 
 TEST_F(DialogSetupTest, HiddenOptionsStayHiddenWithTheirDefaults) {

@@ -138,6 +138,26 @@ TEST_F(UnpackTest, LeftoverFileAndPlantedLinkAreReplacedNotFollowed) {
     EXPECT_TRUE(view.messages.empty());
 }
 
+// A file that cannot be put in place (here a directory with something in it holds the fixed
+X
+TEST_F(UnpackTest, AFileThatCannotBeWrittenFailsTheChoiceWithItsLineAndBox) {
+    fs::create_directories(Unpacked(IMG_PDA));
+    std::ofstream(Unpacked(IMG_PDA) / "occupied") << "x";
+
+    PressImg(Container({7, 7}, PdaBytes(6), {}));
+    EXPECT_FALSE(selection.ImgSelected());
+    ASSERT_EQ(view.mainLog.size(), 2u);
+    EXPECT_EQ(view.mainLog[0], Unpacked(IMG_PDA).string() + " File write failed  \r\n");
+    EXPECT_EQ(view.mainLog[1], "Select IMG file is incorrected. 1\r\n");
+    ASSERT_FALSE(view.messages.empty());
+    EXPECT_EQ(view.messages.back().text, "ERROR: File write failed \r\n");
+    EXPECT_TRUE(fs::is_directory(Unpacked(IMG_PDA)));
+    EXPECT_EQ(std::distance(fs::directory_iterator(selection.Unpacked().Path()),
+                            fs::directory_iterator{}),
+              2)
+        << "no temporary file is left behind (the boot loader and the blocking directory stay)";
+}
+
 TEST_F(UnpackTest, DirectoryIsClosedToOthersAndMustBeTheUsersOwn) {
     const fs::path target = selection.Unpacked().Path();
     fs::create_directories(target);
