@@ -73,6 +73,13 @@ void ImageSelection::DeselectCsc(SelectionView& view) {
     m_cscCombo.Clear();
     m_aCscEntry.clear();
     m_dwCscOffset = 0;
+    // The language list returns to what the chosen pack offers, as if no CSC image had been
+    // chosen; without a pack there is nothing to offer.
+    if (IsSelected(IMG_LANGPACK)) {
+        m_languages.ShowPackLanguages();
+    } else {
+        m_languages.ResetLanguages(true);
+    }
 }
 
 }  // namespace vantorel::images

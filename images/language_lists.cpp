@@ -30,11 +30,16 @@ void LanguageLists::AcceptPack(const LangPackHeader& header) {
     m_aPackLang[count] = kUserSelectLanguage;
 }
 
+void LanguageLists::ClearShown() {
+    m_aCscLang.fill(-1);
+    m_combo.Clear();
+}
+
 void LanguageLists::ShowPackLanguages() {
+    ClearShown();
     if (!m_langHeader) {
         return;
     }
-    m_combo.Clear();
     const size_t count = PackCount();
     for (size_t i = 0; i <= count; ++i) {
         m_combo.Add(LanguageName(m_aPackLang[i]));
@@ -48,12 +53,11 @@ void LanguageLists::ResetLanguages(bool keep) {
             m_aPackLang[i] = kUserSelectLanguage;
         }
     }
-    m_combo.Clear();
+    ClearShown();
 }
 
 void LanguageLists::ShowCscLanguages(uint32_t def, const std::vector<int32_t>& cscList) {
-    m_aCscLang.fill(-1);
-    m_combo.Clear();
+    ClearShown();
     if (cscList.empty()) {
         ShowPackLanguages();
         m_combo.Select(def);

@@ -38,9 +38,11 @@ public:
     // (ReadPackLanguages); an unknown code becomes 21.
     void AcceptPack(const LangPackHeader& header);
     // Puts the pack's languages and "User Select" into the drop-down and selects the latter.
-    // The drop-down is emptied first, so the selection always counts within the pack's list.
+    // The drop-down is emptied first, so the selection always counts within the pack's list,
+    // and a CSC list it showed before no longer maps the pick.
     void ShowPackLanguages();
-    // Empties the drop-down; unless `keep`, turns the pack's languages into "User Select".
+    // Empties the drop-down (and so drops a CSC list it showed); unless `keep`, turns the
+    // pack's languages into "User Select".
     void ResetLanguages(bool keep);
     // Offers a CSC image's language list (or, without one, the pack's list) and selects the
     // language that entry `def` of the pack's list names.
@@ -59,7 +61,12 @@ public:
 private:
     size_t PackCount() const { return m_langHeader ? m_langHeader->codes.size() : 0; }
 
+    // Empties the drop-down and the CSC list: the pick is then mapped through the list the
+    // drop-down shows next, never through one it showed before.
+    void ClearShown();
+
     std::array<int32_t, kPackLangEntries> m_aPackLang;
+    // The CSC list the drop-down shows; entry 0 is -1 while it shows anything else.
     std::array<int32_t, kCscLangEntries> m_aCscLang;
     std::optional<LangPackHeader> m_langHeader;
     ComboModel m_combo;

@@ -119,6 +119,50 @@ TEST_F(CscSelectionTest, FixedLanguageCscEmptiesTheComboAndFixesTheWorkersLangua
     EXPECT_EQ(selection.WorkerLanguage(), (LanguageChoice{21, "0000"}));
 }
 
+// A pack chosen after a CSC image that offers its own list replaces that list in the box,
+// and the pick is then a position in the pack's list, whichever order the CSC listed.
+TEST_F(CscSelectionTest, PackChosenAfterACscListSendsThePickedLanguage) {
+    // English, German, French, with the pack's entry 1 as default.
+    Choose(IMG_CSC,
+           dir.WriteFile("one.csc", CscBytes(CscHeader("EUR", "0409", {5, 8, 7}, 1), 500)));
+    Choose(IMG_LANGPACK, dir.WriteFile("pack.lan", PackBytes({"0407", "0409", "0412"}, 10)));
+    const std::vector<std::string> items = {"German(Germany)", "English(USA)", "Korean(Korea)",
+                                            "User Select"};
+    ASSERT_EQ(selection.LanguageCombo().items, items);
+    const LanguageChoice expected[] = {{0, "0407"}, {1, "0409"}, {2, "0412"}, {21, "0000"}};
+    for (int item = 0; item < 4; ++item) {
+        selection.OnLanguageSelectionChanged(item);
+        EXPECT_EQ(selection.WorkerLanguage(), expected[item]) << items[item];
+    }
+}
+
+// Withdrawing the CSC image returns the box to the pack's list (or to nothing), and its list
+// maps no pick any more.
+TEST_F(CscSelectionTest, WithdrawnCscLeavesThePacksLanguagesInForce) {
+    Choose(IMG_LANGPACK, dir.WriteFile("pack.lan", PackBytes({"0407", "0409", "0412"}, 10)));
+    Choose(IMG_CSC,
+           dir.WriteFile("one.csc", CscBytes(CscHeader("EUR", "0409", {5, 8, 7}, 1), 500)));
+    ASSERT_EQ(selection.LanguageCombo().items.size(), 4u) << "the CSC's own list";
+    selection.OnBrowseButton(IMG_CSC, view);
+
+    const std::vector<std::string> items = {"German(Germany)", "English(USA)", "Korean(Korea)",
+                                            "User Select"};
+    EXPECT_EQ(selection.LanguageCombo().items, items);
+    EXPECT_EQ(selection.LanguageCombo().current, 3);
+    EXPECT_EQ(selection.Languages().CscLanguages()[0], -1);
+    selection.OnLanguageSelectionChanged(1);
+    EXPECT_EQ(selection.WorkerLanguage(), (LanguageChoice{1, "0409"}));
+
+    // Without a pack, a withdrawn CSC image leaves nothing to choose.
+    selection.OnBrowseButton(IMG_LANGPACK, view);
+    Choose(IMG_CSC,
+           dir.WriteFile("one.csc", CscBytes(CscHeader("EUR", "0409", {5, 8, 7}, 1), 500)));
+    ASSERT_FALSE(selection.LanguageCombo().items.empty());
+    selection.OnBrowseButton(IMG_CSC, view);
+    EXPECT_TRUE(selection.LanguageCombo().items.empty());
+    EXPECT_EQ(selection.Languages().CscLanguages()[0], -1);
+}
+
 TEST_F(CscSelectionTest, MalformedCscFilesAreRefusedBeforeAnythingIsShown) {
     std::vector<CscEntry> entries(1);
     entries[0] = {"A.csc", 0, 1, 0, 0};
