@@ -103,9 +103,10 @@ int ImageSelection::LoadPda(const ReadOnlyFile& file, SelectionView& view) {
         return kLoadInvalidFile;
     }
     m_ImageInfo.dwPdaSize = static_cast<uint32_t>(file.Length());
-    // A pack behind the image is taken only while no language pack is chosen on its own; the
-    // chosen one's header and list stay as they are.
-    if (pda.layout.pack && !IsSelected(IMG_LANGPACK)) {
+    // The worker sends the pack behind the image whenever there is one, so that pack replaces
+    // a ".lan" chosen before: the list, the size and the language sent are all its own.
+    if (pda.layout.pack) {
+        Entry(IMG_LANGPACK).strPath.clear();
         m_languages.AcceptPack(*pda.layout.pack);
         m_languages.ShowPackLanguages();
         m_ImageInfo.dwLangSize = static_cast<uint32_t>(pda.layout.packDataSize);

@@ -155,18 +155,31 @@ TEST_F(ImageSelectionTest, PdaWithPackSelectsLangUntilThePdaIsCleared) {
     EXPECT_EQ(view.detectEnabled, false);
 }
 
-TEST_F(ImageSelectionTest, PdaPackIsIgnoredWhileALanguagePackIsChosen) {
-    const std::string lan = dir.WriteFile("pack.lan", PackBytes({"0407"}, 40));
-    Choose(IMG_LANGPACK, lan);
+// The worker sends the pack a PDA file carries whenever it carries one, so that pack, its
+// size and its languages replace a ".lan" chosen before; the LANG button then only clears
+// the LANG path, so no ".lan" can come back while the PDA image brings its pack.
+TEST_F(ImageSelectionTest, PdaPackReplacesALanguagePackChosenBefore) {
+    Choose(IMG_LANGPACK, dir.WriteFile("pack.lan", PackBytes({"0407"}, 40)));
     EXPECT_EQ(selection.Info().dwLangSize, 40u);
     Choose(IMG_PDA, dir.WriteFile("pda.nb0", PdaBytes(8, PackBytes({"0409", "0412"}, 300))));
-    EXPECT_TRUE(selection.IsSelected(IMG_PDA));
-    EXPECT_FALSE(selection.PdaHasLang());
-    EXPECT_EQ(selection.Info().dwLangSize, 40u);
-    EXPECT_EQ(selection.Languages().PackHeader()->codes, std::vector<std::string>{"0407"});
-    EXPECT_EQ(selection.LanguageCombo().items.size(), 2u);
+    ASSERT_TRUE(selection.IsSelected(IMG_PDA));
+    EXPECT_TRUE(selection.PdaHasLang());
+    EXPECT_TRUE(selection.IsSelected(IMG_LANGPACK));
+    EXPECT_EQ(selection.Path(IMG_LANGPACK), "") << "the .lan is no longer sent";
+    EXPECT_EQ(selection.Info().dwLangSize, 300u);
+    const std::vector<std::string> items = {"English(USA)", "Korean(Korea)", "User Select"};
+    EXPECT_EQ(selection.LanguageCombo().items, items);
+    selection.OnLanguageSelectionChanged(1);
+    EXPECT_EQ(selection.WorkerLanguage(), (LanguageChoice{1, "0412"}));
 
+    selection.OnBrowseButton(IMG_LANGPACK, view);  // no answer queued: no dialog may open
     selection.OnBrowseButton(IMG_LANGPACK, view);
+    EXPECT_EQ(view.filters.size(), 2u) << "only the .lan and the PDA were asked for";
+    EXPECT_TRUE(selection.IsSelected(IMG_LANGPACK));
+    EXPECT_EQ(selection.Info().dwLangSize, 300u);
+    EXPECT_EQ(selection.LanguageCombo().items, items);
+
+    selection.OnBrowseButton(IMG_PDA, view);
     EXPECT_FALSE(selection.IsSelected(IMG_LANGPACK));
     EXPECT_EQ(selection.Info().dwLangSize, 0u);
     EXPECT_TRUE(selection.LanguageCombo().items.empty());
