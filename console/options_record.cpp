@@ -1,6 +1,7 @@
 #include "console/options_record.h"
 
 #include <array>
+#include <charconv>
 
 namespace vantorel::console {
 
@@ -66,6 +67,23 @@ uint32_t BuildEraseNvCase(const OptionsRecord& options) {
         }
     }
     return word;
+}
+
+bool IsRamSectorMbInRange(const std::string& text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return false;
+    }
+    const size_t last = text.find_last_not_of(' ');
+    const char* begin = text.data() + first;
+    const char* end = text.data() + last + 1;
+    if (*begin < '0' || *begin > '9') {
+        return false;  // no sign: from_chars would take a minus
+    }
+    uint64_t megabytes = 0;
+    const auto [stop, error] = std::from_chars(begin, end, megabytes);
+    return error == std::errc() && stop == end && megabytes >= kMinRamSectorMb &&
+           megabytes <= kMaxRamSectorMb;
 }
 
 }  // namespace vantorel::console

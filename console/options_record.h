@@ -47,4 +47,14 @@ std::span<const OptionCheckBox> OptionCheckBoxes();
 // The option word sent to the boot loader: one bit per check box.
 uint32_t BuildEraseNvCase(const OptionsRecord& options);
 
+// The sector sizes "Control Sector" may set, in megabytes, and what Detect says otherwise.
+inline constexpr uint32_t kMinRamSectorMb = 5;
+inline constexpr uint32_t kMaxRamSectorMb = 100;
+inline constexpr const char* kRamSectorRangeText = "Control Sector must be between 5 and 100 MB.";
+
+// Whether `text` is a whole number of megabytes from kMinRamSectorMb to kMaxRamSectorMb
+// (spaces around it allowed). Anything else would reach the workers as a sector of no bytes,
+// of gigabytes, or wrapped round in 32 bits.
+bool IsRamSectorMbInRange(const std::string& text);
+
 }  // namespace vantorel::console

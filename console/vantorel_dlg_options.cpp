@@ -2,8 +2,10 @@
 #include <QAbstractButton>
 
 #include "console/operator_prompts.h"
+#include "console/string_resource.h"
 #include "console/vantorel_dlg.h"
 #include "engine/download_batch.h"
+#include "resources/string_table.h"
 
 namespace vantorel::console {
 
@@ -13,6 +15,14 @@ constexpr uint32_t kBytesPerMegabyte = 1048576;
 
 void CVantorelDlg::OnBnClickedDetect() {
     UpdateData(true);
+    // Refused before anything is armed or logged: the operator corrects the value and
+    // presses Detect again.
+    if (m_options.m_bControlSector != 0 && !IsRamSectorMbInRange(m_options.m_strRamSectorMb)) {
+        m_env.prompts.ShowMessage(this, QString::fromLatin1(kRamSectorRangeText),
+                                  StringResource(resources::IDS_APP_TITLE),
+                                  OperatorPrompts::Icon::Warning);
+        return;
+    }
     AppendMainLog(m_bWinUsbMode != 0 ? "[Setup] Windows Vista \r\n" : "[Setup] Windows XP \r\n");
     if (m_options.m_bControlSector != 0) {
         AppendMainLog("[Setup] Download PDA Ram Sector Size :%s MB \r\n",

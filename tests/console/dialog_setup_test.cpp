@@ -137,6 +137,47 @@ TEST_F(DialogSetupTest, ControlSectorShowsItsEditAndDetectLogsItsMegabytes) {
     EXPECT_FALSE(dlg->GetDlgItem(ctl::kRamSectorMb)->isVisible());
 }
 
+// A sector count outside 5 to 100 MB would reach the workers as a sector of gigabytes or
+// wrapped round; Detect refuses it with a box and arms nothing.
+TEST_F(DialogSetupTest, DetectRefusesAControlSectorOutsideFiveToHundred) {
+    Button(*dlg, ctl::kControlSector)->click();
+    dlg->Controls().Enable(ctl::kDetect, true);  // as a chosen image leaves it
+    auto* edit = qobject_cast<QLineEdit*>(dlg->GetDlgItem(ctl::kRamSectorMb));
+    for (const char* text : {"-1", "4097", "4", "101", "0", "", " ", "abc", "5x", "+5", "1e1"}) {
+        SCOPED_TRACE(std::string("\"") + text + "\"");
+        prompts.messages.clear();
+        edit->setText(QString::fromLatin1(text));
+        Button(*dlg, ctl::kDetect)->click();
+        ASSERT_EQ(prompts.messages.size(), 1u);
+        EXPECT_EQ(prompts.messages[0].text, "Control Sector must be between 5 and 100 MB.");
+        EXPECT_EQ(prompts.messages[0].caption, "VELDHARROWDownloader v2.4.3");
+        EXPECT_EQ(dlg->m_bDetecting, 0);
+        EXPECT_EQ(MainLog(), "");
+        for (const int id : g_aOperatorCtrlId) {
+            EXPECT_EQ(Enabled(id), id != ctl::kStartDownloading && id != ctl::kResetAll) << id;
+        }
+    }
+
+    prompts.messages.clear();
+    Button(*dlg, ctl::kControlSector)->click();  // unchecked: the edit is not read
+    Button(*dlg, ctl::kDetect)->click();
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(dlg->m_bDetecting, 1);
+}
+
+TEST_F(DialogSetupTest, ControlSectorTakesFiveToHundredWithSpacesAround) {
+    Button(*dlg, ctl::kControlSector)->click();
+    auto* edit = qobject_cast<QLineEdit*>(dlg->GetDlgItem(ctl::kRamSectorMb));
+    for (const char* text : {"5", "100", " 42 ", "007"}) {
+        SCOPED_TRACE(text);
+        dlg->m_bDetecting = 0;
+        edit->setText(QString::fromLatin1(text));
+        dlg->OnBnClickedDetect();
+        EXPECT_TRUE(prompts.messages.empty());
+        EXPECT_EQ(dlg->m_bDetecting, 1);
+    }
+}
+
 TEST_F(DialogSetupTest, SmdBinaryShowsTheSmdImageControls) {
     dlg->show();
     Button(*dlg, ctl::kSmdBinary)->click();
