@@ -61,8 +61,14 @@ void CVantorelDlg::OnBnClickedResetAll() {
 }
 
 void CVantorelDlg::OnBnClickedResetSlot(int slot) {
-    ++m_nSlotsLeft;
-    if (m_aSlotStatus[slot].nState == SLOT_READY) {
+    // Only a slot that a worker took gives a slot back to the batch and can be the last of
+    // it to end. A slot reset before Start just frees itself: with no handset ended yet the
+    // counts would match as soon as no slot is ready, and "reset all" would disarm
+    // detection and wipe the logs of a batch still being put together.
+    const bool bHandedToWorker = m_aSlotStatus[slot].nState >= SLOT_DOWNLOADING;
+    if (bHandedToWorker) {
+        ++m_nSlotsLeft;
+    } else if (m_aSlotStatus[slot].nState == SLOT_READY) {
         --m_nDetectedCount;
     }
     RefreshDetectedCount();
@@ -70,8 +76,10 @@ void CVantorelDlg::OnBnClickedResetSlot(int slot) {
     if (m_bDetecting != 0) {
         m_prgSlot[slot]->SetWindowText(QStringLiteral("Waiting for the device..."));
     }
-    if (m_nSuccessCount + m_nFailCount == m_nDetectedCount) {
+    if (bHandedToWorker && m_nSuccessCount + m_nFailCount == m_nDetectedCount) {
         OnBnClickedResetAll();
+    } else if (!bHandedToWorker && m_nDetectedCount == 0) {
+        m_controls.Enable(ctl::kStartDownloading, false);  // no ready handset left to start
     }
     UpdateData(false);
     m_controls.Enable(kSlotResetIds[slot], false);

@@ -84,6 +84,32 @@ TEST_F(SlotResetTest, WhileDetectingAResetSlotWaitsForTheNextDevice) {
     EXPECT_EQ(BarText(1), "Waiting for the device...");
 }
 
+// Before Start no handset has ended, so the counts match as soon as no slot is ready: that
+// must not pass for the end of a batch.
+TEST_F(SlotResetTest, BeforeTheStartResettingEveryReadySlotKeepsDetectionArmedAndTheLogs) {
+    dlg->OnBnClickedDetect();
+    const std::string detectLines = MainLog();
+    ASSERT_NE(detectLines, "");
+    MakeReady(*dlg, 0);
+    MakeReady(*dlg, 1);
+    dlg->GetDlgItem(ctl::kStartDownloading)->setEnabled(true);  // as the attach leaves it
+
+    dlg->OnBnClickedResetSlot(1);
+    EXPECT_TRUE(Enabled(ctl::kStartDownloading)) << "slot 1 is still ready";
+    EXPECT_EQ(dlg->m_nSlotsLeft, kSlotCount) << "no slot was handed to a worker";
+    dlg->OnBnClickedResetSlot(0);
+    EXPECT_EQ(dlg->m_bDetecting, 1);
+    EXPECT_EQ(MainLog(), detectLines);
+    EXPECT_EQ(dlg->m_nDetectedCount, 0);
+    EXPECT_EQ(dlg->m_nSlotsLeft, kSlotCount);
+    EXPECT_TRUE(dlg->m_stackFreeSlots.IsFull());
+    EXPECT_EQ(dlg->m_stackFreeSlots.Top(), 0);
+    EXPECT_EQ(BarText(0), "Waiting for the device...");
+    EXPECT_FALSE(Enabled(ctl::kStartDownloading)) << "no handset is left to start";
+    EXPECT_TRUE(Enabled(ctl::kResetAll));
+    EXPECT_FALSE(Enabled(ctl::kEbootButton)) << "the images stay locked while detecting";
+}
+
 TEST_F(SlotResetTest, ResetClosesTheLinkAndForgetsTheDevice) {
     bus.Plug("1-4");
     ASSERT_TRUE(dlg->m_pUsb[3]->Open(&link::GUID_DEVINTERFACE_DOWNLOAD, 3, nullptr));

@@ -100,6 +100,23 @@ TEST_P(StationTest, AHandsetPulledBeforeTheStartFreesItsSlot) {
     EXPECT_EQ(dlg->m_pUsb[0]->DevicePath(), EmulatedBus::DevicePathOf("1-3"));
 }
 
+TEST_P(StationTest, PullingTheOnlyReadyHandsetBeforeTheStartKeepsDetectionArmed) {
+    dlg->OnBnClickedDetect();
+    Plug("1-1");
+    ASSERT_TRUE(WaitForAttached(1));
+    bus.Unplug("1-1");
+    ASSERT_TRUE(
+        PumpUntil([&] { return Contains(MainLog(), "[Setup:1] PDA Device removed.\r\n"); }));
+    EXPECT_EQ(dlg->m_bDetecting, 1);
+    EXPECT_TRUE(Contains(MainLog(), "[Setup:1] PDA Device Found! TimeOut:3\r\n"))
+        << "the log of the session stays";
+    EXPECT_EQ(dlg->m_nSlotsLeft, kSlotCount);
+    // Detection still armed: the next handset is attached without pressing Detect again.
+    Plug("1-2");
+    ASSERT_TRUE(WaitForAttached(1));
+    EXPECT_EQ(dlg->m_pUsb[0]->DevicePath(), EmulatedBus::DevicePathOf("1-2"));
+}
+
 TEST_P(StationTest, APullWhileDetectionIsOffChangesNothing) {
     dlg->OnBnClickedDetect();
     Plug("1-1");
