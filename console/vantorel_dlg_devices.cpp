@@ -109,6 +109,10 @@ int CVantorelDlg::AttachHandset(const std::string& arrivalName) {
 
     m_aSlotStatus[slot].nState = SLOT_READY;
     m_aSlotStatus[slot].nImageKind = IMG_EBOOT;
+    // The slot's event is this handset's from now on. A signal left by an earlier arrival
+    // (this very one, when a failed attach had recorded the path) would end the worker's
+    // wait after the reboot before the handset has even left the bus.
+    g_aPdaDetect[slot].DetectEvent().Reset();
     m_lblSlot[slot]->SetBkColor(kReadyColour);
     m_prgSlot[slot]->SetWindowText(QStringLiteral("Ready to download..."));
 

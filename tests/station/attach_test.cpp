@@ -117,6 +117,25 @@ TEST_P(StationTest, PullingTheOnlyReadyHandsetBeforeTheStartKeepsDetectionArmed)
     EXPECT_EQ(dlg->m_pUsb[0]->DevicePath(), EmulatedBus::DevicePathOf("1-2"));
 }
 
+// The arrival of a handset whose earlier attach failed signals the slot it was recorded
+// for; when that slot takes it, the signal must not stay behind for the wait after its
+// reboot, which would then end before the handset has even left the bus.
+TEST_P(StationTest, AHandsetAttachedAfterAFailedAttachLeavesItsSlotsEventUnsignalled) {
+    HandsetFaults faults;
+    faults.greetingFailures = 4;
+    faults.greetingFailure = GreetingFailure::WrongAnswer;
+    dlg->OnBnClickedDetect();
+    emulator::BusHandset& handset = Plug("1-1", {}, faults);
+    ASSERT_TRUE(PumpUntil([&] { return Contains(SlotLog(0), "USB no ack"); }));
+    handset.Unplug();
+    handset.Plug();
+    ASSERT_TRUE(handset.WaitUntilPlugged(std::chrono::seconds(5)));
+    ASSERT_TRUE(WaitForAttached(1));
+    EXPECT_TRUE(Contains(MainLog(), "PDADetectEvent1\r\n"));
+    EXPECT_EQ(dlg->m_aSlotStatus[0].nState, SLOT_READY);
+    EXPECT_FALSE(g_aPdaDetect[0].DetectEvent().WaitFor(std::chrono::nanoseconds(0)));
+}
+
 TEST_P(StationTest, APullWhileDetectionIsOffChangesNothing) {
     dlg->OnBnClickedDetect();
     Plug("1-1");
