@@ -95,12 +95,12 @@ int CVantorelDlg::AttachHandset(const std::string& arrivalName) {
     if (!outcome.bAttached) {
         return 0;
     }
-
-    if (m_selection.IsSelected(images::IMG_EBOOT)) {
-        engine::Reply4 version{};
-        engine::QueryBootLoaderVersion(usb, version);
-        AppendMainLog("[Setup:%d] Target Device EBOOT version = %c%c%c%c\r\n", slot + 1, version[3],
-                      version[2], version[1], version[0]);
+    // Everything the handset is asked comes before its slot is taken, so one that hangs
+    // leaves the slot as free as a refused greeting does.
+    const engine::AttachQueries queries{m_selection.IsSelected(images::IMG_EBOOT),
+                                        m_options.m_bSetUgm != 0, m_options.m_bClrUgm != 0};
+    if (!engine::QueryGreetedHandset(*this, usb, slot, outcome.nTimeOut, queries)) {
+        return 0;
     }
     ++m_nDetectedCount;
     m_stackFreeSlots.Pop();
@@ -116,14 +116,6 @@ int CVantorelDlg::AttachHandset(const std::string& arrivalName) {
     m_lblSlot[slot]->SetBkColor(kReadyColour);
     m_prgSlot[slot]->SetWindowText(QStringLiteral("Ready to download..."));
 
-    if (m_options.m_bSetUgm != 0) {
-        engine::SendCommand(usb, engine::kCmdUgmFlag, 1, 0, 0);
-        AppendMainLog("[UGM:%d] Set UGM:1\r\n", slot + 1);
-    }
-    if (m_options.m_bClrUgm != 0) {
-        engine::SendCommand(usb, engine::kCmdUgmFlag, 0, 0, 0);
-        AppendMainLog("[UGM:%d] Set UGM:0\r\n", slot + 1);
-    }
     if (m_options.m_bStartImmediately != 0 || m_nDetectedCount == kSlotCount) {
         // Posted, so the start runs after this handler has returned.
         QMetaObject::invokeMethod(

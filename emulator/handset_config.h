@@ -70,6 +70,9 @@ struct HandsetFaults {
     GreetingFailure greetingFailure = GreetingFailure::Silent;
     // After its first reboot the handset leaves the bus and does not come back.
     bool noReturnAfterReboot = false;
+    // A boot loader that hangs: from the first command with this code on it reads on but
+    // answers nothing, greetings included, until the session ends.
+    std::optional<uint32_t> silentFromCommand;
 };
 
 // Why one plugged-in session ended.

@@ -86,6 +86,7 @@ SessionEnd HandsetEmulator::Serve(HandsetWire& wire, std::stop_token stop) {
     // Every session is a fresh start of the boot loader: RAM is lost, nothing is flashed yet.
     m_bBootLoaderFlashed = false;
     m_nextSmdRange = 0;
+    m_bSilent = false;
     m_ram.Clear();
     Update([](FlashRecord& record) { ++record.sessions; });
 
@@ -103,6 +104,9 @@ SessionEnd HandsetEmulator::Serve(HandsetWire& wire, std::stop_token stop) {
         // A station that attaches again greets again; "ATUD" is no command code, so a
         // packet can never start with it.
         if (std::equal(engine::kGreeting.begin(), engine::kGreeting.end(), packet.begin())) {
+            if (m_bSilent) {
+                continue;
+            }
             Update([](FlashRecord& record) { ++record.greetings; });
             outcome = Send(wire, engine::kReplyOkud);
             continue;
@@ -144,12 +148,16 @@ HandsetEmulator::Outcome HandsetEmulator::OnPacket(HandsetWire& wire, const Pack
                                                    std::stop_token stop) {
     const uint32_t code = LoadLe32(packet.data());
     if (code == engine::kCmdData) {
-        return OnDataPacket(wire, packet);
+        return m_bSilent ? Outcome{} : OnDataPacket(wire, packet);
     }
     const uint32_t a1 = LoadLe32(packet.data() + 4);
     const uint32_t a2 = LoadLe32(packet.data() + 8);
     const uint32_t a3 = LoadLe32(packet.data() + 12);
     Update([&](FlashRecord& record) { record.commands.push_back({code, a1, a2, a3}); });
+    m_bSilent = m_bSilent || m_faults.silentFromCommand == code;
+    if (m_bSilent) {
+        return {};
+    }
 
     switch (code) {
         case engine::kCmdLaunch:

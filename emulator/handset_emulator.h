@@ -86,6 +86,7 @@ private:
     HandsetRam m_ram;
     bool m_bBootLoaderFlashed = false;  // since the handset last started
     size_t m_nextSmdRange = 0;
+    bool m_bSilent = false;           // hung since HandsetFaults::silentFromCommand came
     uint64_t m_dataPackets = 0;       // over the whole life
     uint64_t m_greetingAttempts = 0;  // over the whole life
 

@@ -91,4 +91,39 @@ AttachOutcome AttachHandshake(AttachHost& host, link::CUsbInterface& link, int s
     return {};
 }
 
+bool QueryGreetedHandset(AttachHost& host, link::CUsbInterface& link, int slot, int nTimeOut,
+                         const AttachQueries& queries) {
+    const auto silent = [&](const char* what) {
+        host.AppendMainLogText(
+            FormatText("[Error:%d] No answer to %s. TimeOut:%d\r\n", slot + 1, what, nTimeOut));
+        link.Close();
+        return false;
+    };
+    if (queries.bVersion) {
+        Reply4 version{};
+        if (SendCommandBoundedReply(link, kCmdVersionQuery, 0, 0, 0, version) == 0) {
+            return silent("the version query");
+        }
+        host.AppendMainLogText(FormatText("[Setup:%d] Target Device EBOOT version = %c%c%c%c\r\n",
+                                          slot + 1, version[3], version[2], version[1],
+                                          version[0]));
+    }
+    const struct {
+        bool bWanted;
+        uint32_t flag;
+    } ugmCommands[] = {{queries.bSetUgm, 1}, {queries.bClrUgm, 0}};
+    for (const auto& ugm : ugmCommands) {
+        if (!ugm.bWanted) {
+            continue;
+        }
+        Reply4 ignored{};
+        if (SendCommandBoundedReply(link, kCmdUgmFlag, ugm.flag, 0, 0, ignored) == 0) {
+            return silent("the UGM command");
+        }
+        host.AppendMainLogText(
+            FormatText("[UGM:%d] Set UGM:%u\r\n", slot + 1, static_cast<unsigned>(ugm.flag)));
+    }
+    return true;
+}
+
 }  // namespace vantorel::engine

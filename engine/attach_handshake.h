@@ -47,6 +47,20 @@ inline constexpr int kSlotCount = 8;
 AttachOutcome AttachHandshake(AttachHost& host, link::CUsbInterface& link, int slot,
                               const std::string& arrivalName, bool bWinUsbMode, const Clock& clock);
 
+// What the attach asks a greeted handset before its slot is taken.
+struct AttachQueries {
+    bool bVersion = false;  // command 13, when a boot-loader image is chosen
+    bool bSetUgm = false;   // command 100 with 1
+    bool bClrUgm = false;   // command 100 with 0, after the one above when both are set
+};
+
+// Asks the greeted handset what `queries` says and logs its answers. This runs on the
+// dialog thread, so every reply is read with the greeting's bound: when the handset stays
+// silent the failure goes to the main log, the link is closed and false comes back (the
+// slot stays free, as after a refused greeting). `nTimeOut` is the handshake's.
+bool QueryGreetedHandset(AttachHost& host, link::CUsbInterface& link, int slot, int nTimeOut,
+                         const AttachQueries& queries);
+
 // True when both names are equal without regard to case.
 bool SameDeviceName(std::string_view left, std::string_view right);
 

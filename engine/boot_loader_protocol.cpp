@@ -106,6 +106,15 @@ uint32_t QueryBootLoaderVersion(CUsbInterface& link, Reply4& version) {
     return ReadReply4(link, version);
 }
 
+uint32_t SendCommandBoundedReply(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2,
+                                 uint32_t a3, Reply4& reply) {
+    if (!link.IsOpened()) {
+        return 0;
+    }
+    WriteCommand(link, code, a1, a2, a3);
+    return link.Read(reply.data(), kReplySize, false);
+}
+
 std::string BootLoaderVersionText(const Reply4& version) {
     return std::string{static_cast<char>(version[3]), static_cast<char>(version[2]),
                        static_cast<char>(version[1]), static_cast<char>(version[0])};
