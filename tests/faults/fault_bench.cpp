@@ -131,6 +131,12 @@ size_t FaultBench::MainLogCount(const std::string& line) const {
     return count;
 }
 
+size_t FaultBench::MainLogCountOnceLogged(const std::string& line,
+                                          std::chrono::milliseconds bound) {
+    PumpUntil([&] { return MainLogCount(line) > 0; }, bound);
+    return MainLogCount(line);
+}
+
 std::vector<std::string> FaultBench::CheckFlashed(
     const emulator::BusHandset& handset, const std::vector<emulator::ChosenImage>& chosen) const {
     return emulator::CheckFlashed(handset.Record(), chosen);

@@ -71,6 +71,10 @@ public:
     console::COLORREF LabelColour(int slot) const;
     // How often `line` occurs in the main log.
     size_t MainLogCount(const std::string& line) const;
+    // The same, once `line` is there: a worker writes some lines after the notification that
+    // ends its slot, so they may not be in yet when the batch is seen to end. Handles the
+    // dialog's events until then, for at most `bound`.
+    size_t MainLogCountOnceLogged(const std::string& line, std::chrono::milliseconds bound = 10s);
     // What the handset in `slot` flashed, compared with the chosen files; empty when exact.
     std::vector<std::string> CheckFlashed(const emulator::BusHandset& handset,
                                           const std::vector<emulator::ChosenImage>& chosen) const;

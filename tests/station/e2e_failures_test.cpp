@@ -180,10 +180,10 @@ TEST_P(FailuresTest, AFlashWriteTheHandsetRefusesFailsWithTheTextOfItsImage) {
     for (int slot = 0; slot < 3; ++slot) {
         ExpectFailed(slot, cases[slot].text, cases[slot].label);
     }
-    EXPECT_TRUE(MainLogHas("Flash Image checksum error checksum = "));
-    EXPECT_TRUE(MainLogHas("[CSC:1] Writing flash error\r\n"));
-    EXPECT_TRUE(MainLogHas("[PDA:2] Writing flash error\r\n"));
-    EXPECT_TRUE(MainLogHas("[PHONE:3] Writing flash error\r\n"));
+    EXPECT_TRUE(WaitForMainLog("Flash Image checksum error checksum = "));
+    EXPECT_TRUE(WaitForMainLog("[CSC:1] Writing flash error\r\n"));
+    EXPECT_TRUE(WaitForMainLog("[PDA:2] Writing flash error\r\n"));
+    EXPECT_TRUE(WaitForMainLog("[PHONE:3] Writing flash error\r\n"));
     ExpectDoneAndExact(3);
     ExpectBatchEndedWithAFailure();
 }

@@ -136,6 +136,10 @@ bool E2eTest::MainLogHas(const std::string& part) const {
     return MainLog().find(part) != std::string::npos;
 }
 
+bool E2eTest::WaitForMainLog(const std::string& part, std::chrono::milliseconds bound) {
+    return PumpUntil([&] { return MainLogHas(part); }, bound);
+}
+
 std::vector<std::string> E2eTest::FlashProblems(const emulator::BusHandset& handset,
                                                 const std::vector<emulator::ChosenImage>& chosen,
                                                 std::span<const emulator::SmdRange> smdRanges) {

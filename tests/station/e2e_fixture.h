@@ -67,6 +67,11 @@ protected:
     // `text` in the bar, on a red label captioned `label`.
     void ExpectFailed(int slot, const std::string& text, const std::string& label) const;
     bool MainLogHas(const std::string& part) const;
+    // MainLogHas, handling the dialog's events until `part` is there, for at most `bound`: a
+    // worker writes some lines after the notification that ends its slot, so they may not be
+    // in yet when the batch is seen to end.
+    bool WaitForMainLog(const std::string& part,
+                        std::chrono::milliseconds bound = std::chrono::seconds(10));
 
     // --- What a handset saw and flashed ---
     std::vector<std::string> FlashProblems(const emulator::BusHandset& handset,

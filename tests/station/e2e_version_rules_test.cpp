@@ -46,7 +46,7 @@ TEST_P(VersionRulesTest, EachSlotFollowsItsBootLoadersProtocolVersion) {
         const std::vector<uint32_t> codes = CommandCodes(*handsets[slot]);
         if (!accepted) {
             ExpectFailed(slot, "[FAIL] EBOOT read error from file", "OK " + tag);
-            EXPECT_TRUE(MainLogHas("[Setup:" + tag + "] Downloader tool version unmatch.\r\n"));
+            EXPECT_TRUE(WaitForMainLog("[Setup:" + tag + "] Downloader tool version unmatch.\r\n"));
             EXPECT_EQ(codes.back(), kCmdFlashEboot) << "nothing after the boot loader";
             EXPECT_EQ(handsets[slot]->Record().reboots, 0u);
             continue;
