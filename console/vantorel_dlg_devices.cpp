@@ -99,7 +99,7 @@ int CVantorelDlg::AttachHandset(const std::string& arrivalName) {
     // leaves the slot as free as a refused greeting does.
     const engine::AttachQueries queries{m_selection.IsSelected(images::IMG_EBOOT),
                                         m_options.m_bSetUgm != 0, m_options.m_bClrUgm != 0};
-    if (!engine::QueryGreetedHandset(*this, usb, slot, outcome.nTimeOut, queries)) {
+    if (!engine::QueryGreetedHandset(*this, usb, slot, outcome.nTimeOut, queries, m_clock)) {
         return 0;
     }
     ++m_nDetectedCount;

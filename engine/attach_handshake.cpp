@@ -92,7 +92,16 @@ AttachOutcome AttachHandshake(AttachHost& host, link::CUsbInterface& link, int s
 }
 
 bool QueryGreetedHandset(AttachHost& host, link::CUsbInterface& link, int slot, int nTimeOut,
-                         const AttachQueries& queries) {
+                         const AttachQueries& queries, const Clock& clock) {
+    // Each command is written once; its reply is read as the worker reads the greeting's
+    // after a reboot.
+    const auto exchange = [&](uint32_t code, uint32_t a1, Reply4& reply) {
+        SendCommandNoReply(link, code, a1, 0, 0);
+        return ReadReplyBounded(link, reply, [&] {
+            clock.Sleep(Clock::Duration(20));
+            return true;
+        });
+    };
     const auto silent = [&](const char* what) {
         host.AppendMainLogText(
             FormatText("[Error:%d] No answer to %s. TimeOut:%d\r\n", slot + 1, what, nTimeOut));
@@ -101,7 +110,7 @@ bool QueryGreetedHandset(AttachHost& host, link::CUsbInterface& link, int slot, 
     };
     if (queries.bVersion) {
         Reply4 version{};
-        if (SendCommandBoundedReply(link, kCmdVersionQuery, 0, 0, 0, version) == 0) {
+        if (exchange(kCmdVersionQuery, 0, version) == 0) {
             return silent("the version query");
         }
         host.AppendMainLogText(FormatText("[Setup:%d] Target Device EBOOT version = %c%c%c%c\r\n",
@@ -117,7 +126,7 @@ bool QueryGreetedHandset(AttachHost& host, link::CUsbInterface& link, int slot, 
             continue;
         }
         Reply4 ignored{};
-        if (SendCommandBoundedReply(link, kCmdUgmFlag, ugm.flag, 0, 0, ignored) == 0) {
+        if (exchange(kCmdUgmFlag, ugm.flag, ignored) == 0) {
             return silent("the UGM command");
         }
         host.AppendMainLogText(

@@ -55,11 +55,11 @@ struct AttachQueries {
 };
 
 // Asks the greeted handset what `queries` says and logs its answers. This runs on the
-// dialog thread, so every reply is read with the greeting's bound: when the handset stays
-// silent the failure goes to the main log, the link is closed and false comes back (the
-// slot stays free, as after a refused greeting). `nTimeOut` is the handshake's.
+// dialog thread, so no reply is waited for without a bound (ReadReplyBounded): when the
+// handset stays silent the failure goes to the main log, the link is closed and false comes
+// back (the slot stays free, as after a refused greeting). `nTimeOut` is the handshake's.
 bool QueryGreetedHandset(AttachHost& host, link::CUsbInterface& link, int slot, int nTimeOut,
-                         const AttachQueries& queries);
+                         const AttachQueries& queries, const Clock& clock);
 
 // True when both names are equal without regard to case.
 bool SameDeviceName(std::string_view left, std::string_view right);

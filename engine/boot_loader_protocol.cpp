@@ -106,13 +106,17 @@ uint32_t QueryBootLoaderVersion(CUsbInterface& link, Reply4& version) {
     return ReadReply4(link, version);
 }
 
-uint32_t SendCommandBoundedReply(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2,
-                                 uint32_t a3, Reply4& reply) {
-    if (!link.IsOpened()) {
-        return 0;
+uint32_t ReadReplyBounded(CUsbInterface& link, Reply4& reply, const std::function<bool()>& pause) {
+    constexpr int kReads = 4;
+    for (int read = 0; read < kReads; ++read) {
+        if (const uint32_t count = ReadGreetingReply(link, reply); count > 0) {
+            return count;
+        }
+        if (read + 1 < kReads && !pause()) {
+            break;
+        }
     }
-    WriteCommand(link, code, a1, a2, a3);
-    return link.Read(reply.data(), kReplySize, false);
+    return 0;
 }
 
 std::string BootLoaderVersionText(const Reply4& version) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -108,11 +109,11 @@ uint32_t ReadGreetingReply(CUsbInterface& link, Reply4& reply);
 
 // Command 13 (the whole block zeroed beyond the code), then a blocking read of 4 bytes.
 uint32_t QueryBootLoaderVersion(CUsbInterface& link, Reply4& version);
-// Writes a command and reads its 4-byte reply the way the greeting's is read, giving up
-// after a bound (bWait false): for exchanges on the dialog thread, which must not wait for
-// a handset that hangs. The count of reply bytes; 0 when none came or the link is closed.
-uint32_t SendCommandBoundedReply(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2,
-                                 uint32_t a3, Reply4& reply);
+// A reply read that gives up: up to four reads without waiting for ever (bWait false), with
+// `pause` between them, until bytes arrive. A late answer to one read is taken by the next,
+// so a busy handset is not taken for a silent one. The count of bytes read; 0 when none came
+// or `pause` returned false (a stop request).
+uint32_t ReadReplyBounded(CUsbInterface& link, Reply4& reply, const std::function<bool()>& pause);
 // The version as the station shows it: bytes 3, 2, 1, 0.
 std::string BootLoaderVersionText(const Reply4& version);
 

@@ -345,13 +345,9 @@ bool DownloadRun::RebootIntoNewBootLoader() {
         }
     }
     Reply4 reply{};
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        if (ReadGreetingReply(m_link, reply) > 0) {
-            break;
-        }
-        if (!Sleep(milliseconds(20))) {
-            return false;
-        }
+    if (ReadReplyBounded(m_link, reply, [&] { return Sleep(milliseconds(20)); }) == 0 &&
+        Stopped()) {
+        return false;
     }
     Log("[Setup:%d] receive %c%c%c%c\r\n", Tag(), reply[0], reply[1], reply[2], reply[3]);
     if (reply != kReplyOkud) {
