@@ -139,7 +139,7 @@ TEST_F(UnpackTest, LeftoverFileAndPlantedLinkAreReplacedNotFollowed) {
 }
 
 // A file that cannot be put in place (here a directory with something in it holds the fixed
-X
+// name) fails the IMG choice with the write failure's line and box.
 TEST_F(UnpackTest, AFileThatCannotBeWrittenFailsTheChoiceWithItsLineAndBox) {
     fs::create_directories(Unpacked(IMG_PDA));
     std::ofstream(Unpacked(IMG_PDA) / "occupied") << "x";
