@@ -97,7 +97,8 @@ private:
     }
     const char* KindTag() const {
         static constexpr const char* kTags[] = {"EBoot", "PDA", "CSC", "LANGPACK", "Phone", "SMD"};
-        return m_nKind >= 0 && m_nKind < 6 ? kTags[m_nKind] : "Setup";
+        return m_nKind >= 0 && static_cast<size_t>(m_nKind) < std::size(kTags) ? kTags[m_nKind]
+                                                                               : "Setup";
     }
     // DownloadReporter, for the protocol operations that report on their own.
     void SendSlotStatus(uint32_t code, uint32_t lParam) override {
@@ -402,11 +403,9 @@ bool DownloadRun::SendPda() {
     const ImageInfo& info = m_images.info;
     Log("[PDA:%d] Download start 0x%x\r\n", Tag(), info.dwDownloadAddr);
     SetKind(IMG_PDA, true);
-    images::Parsed<images::PdaHeader> parsed;
-    parsed.error = images::FormatError::kUnreadable;
-    if (OpenImage(m_images.strPdaPath, 0)) {
-        parsed = ReadHeader<images::kPdaHeaderSize>(m_file, images::ParsePdaHeader);
-    }
+    const auto parsed = OpenImage(m_images.strPdaPath, 0)
+                            ? ReadHeader<images::kPdaHeaderSize>(m_file, images::ParsePdaHeader)
+                            : images::Fail<images::PdaHeader>(images::FormatError::kUnreadable);
     if (!parsed) {
         Status(kStatusReadError, kFileFailure);
         return false;

@@ -13,7 +13,8 @@ namespace vantorel::test {
 
 // A link that answers like a cooperative boot loader without any state: a data packet gets
 // the sum of its payload back (or a wrong one / a short one at a chosen packet), the boot
-// loader's flash command the sum it was sent, any other command "OKUD". It keeps every data payload in order.
+// loader's flash command the sum it was sent, any other command "OKUD". It keeps every data payload
+// in order.
 class EchoLink : public ScriptedLink {
 public:
     using ScriptedLink::ScriptedLink;
