@@ -42,6 +42,7 @@ bool CWinUsbInterface::OpenInterface(const std::string& interfacePath, const cha
     if (pipes[0].pipeType != PipeType::Bulk || pipes[1].pipeType != PipeType::Bulk) {
         m_platform.messages.ShowMessage("SetPipePolicy Error 1");
     }
+    m_reads.Reset(pipes[0].maximumPacketSize);
     std::lock_guard lock(m_winUsbMutex);
     m_PipeInfo = pipes;
     m_hWinUsb = std::move(device);
@@ -86,17 +87,27 @@ uint32_t CWinUsbInterface::Read(void* buffer, uint32_t length, bool bWait) {
     const auto bound = bWait ? m_platform.clock.ToRealBound(kReplySilenceBound)
                              : m_platform.clock.ToReal(kGreetingReadBound);
     const TransferResult result =
-        device->ReadPipe(m_PipeInfo[0].pipeId, static_cast<uint8_t*>(buffer), length, bound);
-    if (bWait && result.status == TransferStatus::TimedOut && result.count == 0) {
-        MarkReplyTimedOut();
-        return 0;
+        m_reads.Read(*device, m_PipeInfo[0].pipeId, static_cast<uint8_t*>(buffer), length, bound);
+    switch (result.status) {
+        case TransferStatus::Done:
+        case TransferStatus::Cancelled:
+        case TransferStatus::Gone:
+            return static_cast<uint32_t>(result.count);
+        case TransferStatus::TimedOut:
+            if (bWait && result.count == 0) {
+                MarkReplyTimedOut();
+            }
+            return static_cast<uint32_t>(result.count);
+        case TransferStatus::Refused:
+            // The read could not even start: the one failure the operator is shown.
+            m_platform.messages.ShowMessage(
+                FormatText("GetLastError() = %x", static_cast<unsigned>(result.errorCode)));
+            return 0;
+        case TransferStatus::Overflow:
+        case TransferStatus::Failed:
+            break;  // failed after the wait: quietly nothing
     }
-    if (result.status == TransferStatus::Failed) {
-        m_platform.messages.ShowMessage(
-            FormatText("GetLastError() = %x", static_cast<unsigned>(result.errorCode)));
-        return 0;
-    }
-    return static_cast<uint32_t>(result.count);
+    return 0;
 }
 
 }  // namespace vantorel::link

@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 
+#include "link/partial_read_pipe.h"
 #include "link/usb_interface.h"
 
 namespace vantorel::link {
@@ -15,7 +16,8 @@ public:
 
     uint32_t Write(const void* buffer, uint32_t length) override;
     // Waits until the handset sends something, the handset goes away or the link is closed.
-    // A greeting read (bWait false) gives up after ten passes of about 1.1 s.
+    // A greeting read (bWait false) gives up after ten passes of about 1.1 s. What a packet
+    // brought beyond `length` is returned by the next reads first.
     uint32_t Read(void* buffer, uint32_t length, bool bWait) override;
     using CUsbInterface::Read;
 
@@ -32,6 +34,7 @@ private:
     mutable std::mutex m_winUsbMutex;  // guards the handle swap only
     std::shared_ptr<BulkDevice> m_hWinUsb;
     std::array<PipeInformation, 2> m_PipeInfo{};
+    PartialReadPipe m_reads;  // the worker's, or the attach's while the link opens
 };
 
 }  // namespace vantorel::link

@@ -24,7 +24,9 @@ enum class TransferStatus {
     Cancelled,  // the device object was cancelled from another thread
     Gone,       // the device went away
     TimedOut,   // a bounded transfer ran out of time; `count` bytes moved before that
-    Failed,     // any other failure; `errorCode` tells which
+    Overflow,   // In: a packet held more than the buffer had room for; that packet is lost
+    Refused,    // the transfer could not be started at all (a wrong pipe or argument)
+    Failed,     // failed once under way; `errorCode` tells which
 };
 
 struct TransferResult {
@@ -49,8 +51,10 @@ public:
 
     // Sends the whole buffer as one transfer.
     virtual TransferResult WritePipe(uint8_t pipeId, const uint8_t* data, size_t length) = 0;
-    // Receives up to `length` bytes (a short packet ends the transfer). Without a timeout it
-    // waits until data arrives, the device goes away or the device object is cancelled.
+    // Receives one transfer of up to `length` bytes: packets of the pipe's maximum size until
+    // a short (or zero-length) packet or a full buffer ends it. A packet larger than the room
+    // left overflows, as on the wire. Without a timeout it waits until data arrives, the
+    // device goes away or the device object is cancelled.
     virtual TransferResult ReadPipe(uint8_t pipeId, uint8_t* data, size_t length,
                                     std::optional<std::chrono::nanoseconds> timeout) = 0;
 

@@ -99,15 +99,20 @@ TEST_F(WinUsbPipeSetupTest, InitializeFailureSkipsTheInterface) {
     EXPECT_EQ(messages.Messages(), std::vector<std::string>{"WinUSB_Initialize"});
 }
 
-TEST_F(WinUsbPipeSetupTest, AFailedReadShowsTheErrorCodeInHexAndReturnsZero) {
+// Only a read that cannot even start is shown; one that fails once under way returns 0
+// quietly, so no worker sits behind a box for a failure the protocol handles itself.
+TEST_F(WinUsbPipeSetupTest, OnlyAReadThatCannotStartShowsItsErrorCode) {
     ASSERT_TRUE(link.Open(&GUID_DEVINTERFACE_DOWNLOAD, 0, nullptr));
-    fake.device->readResult = {0, TransferStatus::Failed, 0x1F};
     uint8_t buffer[4];
+    for (const TransferStatus quiet :
+         {TransferStatus::Failed, TransferStatus::Overflow, TransferStatus::Gone}) {
+        fake.device->readResult = {0, quiet, 0x1F};
+        EXPECT_EQ(link.Read(buffer, 4), 0u);
+    }
+    EXPECT_TRUE(messages.Messages().empty());
+    fake.device->readResult = {0, TransferStatus::Refused, 0x57};
     EXPECT_EQ(link.Read(buffer, 4), 0u);
-    EXPECT_EQ(messages.Messages(), std::vector<std::string>{"GetLastError() = 1f"});
-    fake.device->readResult = {0, TransferStatus::Gone, 0};
-    EXPECT_EQ(link.Read(buffer, 4), 0u);
-    EXPECT_EQ(messages.Messages().size(), 1u) << "a handset that went away shows no box";
+    EXPECT_EQ(messages.Messages(), std::vector<std::string>{"GetLastError() = 57"});
 }
 
 }  // namespace

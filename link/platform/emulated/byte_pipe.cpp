@@ -18,6 +18,14 @@ bool BytePipe::Push(const uint8_t* data, size_t length) {
             m_readOffset = 0;
         }
         m_bytes.insert(m_bytes.end(), data, data + length);
+        if (m_packetSize > 0) {
+            for (size_t left = length; left > 0; left -= std::min(left, m_packetSize)) {
+                m_packets.push_back(std::min(left, m_packetSize));
+            }
+            if (length % m_packetSize == 0) {
+                m_packets.push_back(0);  // ends a transfer that filled its last packet
+            }
+        }
         Changed();
     }
     m_changed.notify_all();
@@ -36,7 +44,41 @@ size_t BytePipe::Take(uint8_t* data, size_t length) {
         std::memcpy(data, m_bytes.data() + m_readOffset, count);
     }
     m_readOffset += count;
+    DropPackets(count);
     return count;
+}
+
+void BytePipe::DropPackets(size_t count) {
+    while (!m_packets.empty()) {
+        if (m_packets.front() == 0) {
+            m_packets.pop_front();  // a zero-length packet carries nothing for a stream
+            continue;
+        }
+        if (count == 0) {
+            return;
+        }
+        const size_t taken = std::min(count, m_packets.front());
+        m_packets.front() -= taken;
+        count -= taken;
+        if (m_packets.front() == 0) {
+            m_packets.pop_front();
+        }
+    }
+}
+
+BytePipe::Packet BytePipe::TakePacket(uint8_t* data, size_t room) {
+    std::lock_guard lock(m_mutex);
+    if (m_packets.empty()) {
+        return {};
+    }
+    const size_t length = m_packets.front();
+    m_packets.pop_front();
+    const bool bOverflow = length > room;
+    if (!bOverflow && length > 0) {
+        std::memcpy(data, m_bytes.data() + m_readOffset, length);
+    }
+    m_readOffset += length;
+    return {true, bOverflow, bOverflow ? 0 : length};
 }
 
 void BytePipe::Cut() {

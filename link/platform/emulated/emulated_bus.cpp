@@ -52,6 +52,21 @@ public:
         return (m_bCancelled.load() || pipe.IsCut()) ? WaitOutcome::Closed : WaitOutcome::TimedOut;
     }
 
+    WaitOutcome WaitForPacket(std::optional<std::chrono::nanoseconds> timeout) {
+        BytePipe& pipe = m_cable->m_toStation;
+        if (pipe.WaitForPacket(timeout, {}, [this] { return m_bCancelled.load(); })) {
+            return WaitOutcome::DataQueued;
+        }
+        return (m_bCancelled.load() || pipe.IsCut()) ? WaitOutcome::Closed : WaitOutcome::TimedOut;
+    }
+
+    BytePipe::Packet TakePacket(uint8_t* data, size_t room) {
+        return m_bCancelled.load() ? BytePipe::Packet{}
+                                   : m_cable->m_toStation.TakePacket(data, room);
+    }
+
+    bool IsCancelled() const { return m_bCancelled.load(); }
+
     size_t Queued() const { return m_bCancelled.load() ? 0 : m_cable->m_toStation.Queued(); }
 
     size_t Take(uint8_t* data, size_t length) {
@@ -86,6 +101,11 @@ private:
     StationEnd m_end;
 };
 
+// The codes an emulated transfer fails with: a bad argument, and the babble of a packet
+// that did not fit (what libusb calls LIBUSB_ERROR_OVERFLOW, -8).
+constexpr int kInvalidParameter = 87;
+constexpr int kOverflowError = 8;
+
 class EmulatedBulkDevice final : public BulkDevice {
 public:
     explicit EmulatedBulkDevice(std::shared_ptr<HandsetCable> cable) : m_end(std::move(cable)) {}
@@ -97,13 +117,13 @@ public:
             return std::nullopt;
         }
         const uint8_t pipeId = index == 0 ? EmulatedBus::kBulkInPipe : EmulatedBus::kBulkOutPipe;
-        return PipeInformation{PipeType::Bulk, pipeId, 512, 0};
+        return PipeInformation{PipeType::Bulk, pipeId, kEmulatedPacketSize, 0};
     }
     bool SetPipeTransferTimeout(uint8_t, std::chrono::milliseconds) override { return true; }
 
     TransferResult WritePipe(uint8_t pipeId, const uint8_t* data, size_t length) override {
         if (pipeId != EmulatedBus::kBulkOutPipe) {
-            return {0, TransferStatus::Failed, 87};
+            return {0, TransferStatus::Refused, kInvalidParameter};
         }
         const size_t written = m_end.Write(data, length);
         return {written, written == length ? TransferStatus::Done : TransferStatus::Gone, 0};
@@ -112,22 +132,49 @@ public:
     TransferResult ReadPipe(uint8_t pipeId, uint8_t* data, size_t length,
                             std::optional<std::chrono::nanoseconds> timeout) override {
         if (pipeId != EmulatedBus::kBulkInPipe) {
-            return {0, TransferStatus::Failed, 87};
+            return {0, TransferStatus::Refused, kInvalidParameter};
         }
-        switch (m_end.WaitForData(timeout)) {
-            case WaitOutcome::DataQueued:
-                return {m_end.Take(data, length), TransferStatus::Done, 0};
-            case WaitOutcome::TimedOut:
-                return {0, TransferStatus::TimedOut, 0};
-            case WaitOutcome::Closed:
-                break;
-        }
-        return {0, TransferStatus::Gone, 0};
+        return ReadTransfer(data, length, timeout);
     }
 
     void Cancel() override { m_end.Cancel(); }
 
 private:
+    // Packets until a short one or a full buffer, as a host controller gathers them.
+    TransferResult ReadTransfer(uint8_t* data, size_t length,
+                                std::optional<std::chrono::nanoseconds> timeout) {
+        using SteadyClock = std::chrono::steady_clock;
+        const auto deadline = timeout ? SteadyClock::now() + *timeout : SteadyClock::time_point{};
+        size_t done = 0;
+        for (;;) {
+            std::optional<std::chrono::nanoseconds> left;
+            if (timeout) {
+                left = std::max(std::chrono::nanoseconds(0), deadline - SteadyClock::now());
+            }
+            switch (m_end.WaitForPacket(left)) {
+                case WaitOutcome::DataQueued:
+                    break;
+                case WaitOutcome::TimedOut:
+                    return {done, TransferStatus::TimedOut, 0};
+                case WaitOutcome::Closed:
+                    return {done,
+                            m_end.IsCancelled() ? TransferStatus::Cancelled : TransferStatus::Gone,
+                            0};
+            }
+            const BytePipe::Packet packet = m_end.TakePacket(data + done, length - done);
+            if (!packet.bTaken) {
+                continue;  // cancelled between the wait and the take: the wait tells next
+            }
+            if (packet.bOverflow) {
+                return {done, TransferStatus::Overflow, kOverflowError};
+            }
+            done += packet.length;
+            if (packet.length < kEmulatedPacketSize || done == length) {
+                return {done, TransferStatus::Done, 0};
+            }
+        }
+    }
+
     StationEnd m_end;
 };
 

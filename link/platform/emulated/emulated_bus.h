@@ -16,6 +16,9 @@
 
 namespace vantorel::link::emulated {
 
+// The maximum packet size of the emulated bulk pipes, as on a high-speed device.
+inline constexpr uint16_t kEmulatedPacketSize = 512;
+
 // The handset's end of the cable for one plugged-in session. A handset that reboots is
 // unplugged and plugged again, and gets a new cable.
 class HandsetCable {
@@ -25,7 +28,8 @@ public:
     // Blocks until `length` bytes have arrived from the station; false when the cable was
     // pulled or the stop was requested first.
     bool ReadExact(uint8_t* data, size_t length, std::stop_token stop);
-    // False when the cable was pulled.
+    // One transfer to the station (packets of kEmulatedPacketSize on the bulk pipe); false
+    // when the cable was pulled.
     bool Write(const uint8_t* data, size_t length);
     bool IsPlugged() const { return !m_toHandset.IsCut(); }
     const std::string& DevicePath() const { return m_devicePath; }
@@ -38,7 +42,7 @@ private:
 
     const std::string m_devicePath;
     BytePipe m_toHandset;
-    BytePipe m_toStation;
+    BytePipe m_toStation{kEmulatedPacketSize};
     std::mutex m_heldMutex;
     bool m_bHeld = false;  // a station link has it open
 };
