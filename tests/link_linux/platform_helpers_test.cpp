@@ -11,6 +11,7 @@
 #include "link/platform/linux/download_ids.h"
 #include "link/platform/linux/download_match.h"
 #include "link/platform/linux/held_paths.h"
+#include "link/platform/linux/libusb_error_report.h"
 #include "link/platform/linux/sliced_transfer.h"
 #include "link/platform/linux/tty_path_directory.h"
 #include "link/platform/linux/usb_port_location.h"
@@ -159,6 +160,18 @@ TEST(SlicedTransfer, MapsTheEndsOfATransfer) {
     EXPECT_EQ(result.status, TransferStatus::Failed);
     EXPECT_EQ(result.errorCode, 9);
 
+    ScriptedAttempts babble{{{LIBUSB_ERROR_OVERFLOW, 0}}};
+    result = RunSlicedTransfer(TransferDirection::In, 4, std::nullopt, cancelled, babble.Attempt());
+    EXPECT_EQ(result.status, TransferStatus::Overflow);
+    EXPECT_EQ(result.errorCode, 8);
+
+    // Not submitted at all: the one kind of failure that is not quiet.
+    ScriptedAttempts refused{{{LIBUSB_ERROR_INVALID_PARAM, 0}}};
+    result =
+        RunSlicedTransfer(TransferDirection::In, 4, std::nullopt, cancelled, refused.Attempt());
+    EXPECT_EQ(result.status, TransferStatus::Refused);
+    EXPECT_EQ(result.errorCode, 2);
+
     // Cancelled from elsewhere while attempts keep timing out.
     ScriptedAttempts waiting{{{LIBUSB_ERROR_TIMEOUT, 8}}};
     waiting.onAttempt = [&] {
@@ -175,6 +188,16 @@ TEST(SlicedTransfer, MapsTheEndsOfATransfer) {
         RunSlicedTransfer(TransferDirection::In, 4, std::nullopt, cancelled, waiting.Attempt());
     EXPECT_EQ(result.status, TransferStatus::Cancelled) << "a cancel holds for later transfers";
     EXPECT_EQ(waiting.asked.size(), 3u);
+}
+
+TEST(LibusbErrorLine, NamesTheErrorAsLibusbDoes) {
+    const std::string line =
+        LibusbErrorLine("bulk read, endpoint 0x81", "1-2.3", LIBUSB_ERROR_OVERFLOW);
+    EXPECT_EQ(line.rfind("libusb: bulk read, endpoint 0x81, 1-2.3: LIBUSB_ERROR_OVERFLOW (", 0), 0u)
+        << line;
+    EXPECT_EQ(LibusbErrorLine("open", "", 4), LibusbErrorLine("open", "", LIBUSB_ERROR_NO_DEVICE))
+        << "a magnitude names the same error";
+    EXPECT_NE(LibusbErrorLine("open", "", 4).find("LIBUSB_ERROR_NO_DEVICE"), std::string::npos);
 }
 
 TEST(SlicedTransfer, ABoundedReadTimesOut) {

@@ -1,5 +1,7 @@
 #include "link/platform/linux/libusb_bulk_device.h"
 
+#include "base/text_format.h"
+#include "link/platform/linux/libusb_error_report.h"
 #include "link/platform/linux/sliced_transfer.h"
 
 namespace vantorel::link::linux_platform {
@@ -26,14 +28,21 @@ bool LibusbBulkDevice::Initialize() {
     }
     // Not every platform can detach a kernel driver; the claim below tells if it mattered.
     libusb_set_auto_detach_kernel_driver(m_handle.get(), 1);
-    m_bInterfaceClaimed = libusb_claim_interface(m_handle.get(), kInterfaceNumber) == 0;
+    const int result = libusb_claim_interface(m_handle.get(), kInterfaceNumber);
+    if (result != LIBUSB_SUCCESS) {
+        ReportLibusbError("claim interface 0", Where(), result);
+    }
+    m_bInterfaceClaimed = result == LIBUSB_SUCCESS;
     return m_bInterfaceClaimed;
 }
 
 LibusbBulkDevice::InterfaceView LibusbBulkDevice::Interface0(uint8_t alternateSetting) const {
     InterfaceView view;
     libusb_config_descriptor* config = nullptr;
-    if (libusb_get_active_config_descriptor(libusb_get_device(m_handle.get()), &config) != 0) {
+    const int result =
+        libusb_get_active_config_descriptor(libusb_get_device(m_handle.get()), &config);
+    if (result != LIBUSB_SUCCESS) {
+        ReportLibusbError("active configuration", Where(), result);
         return view;
     }
     view.config.reset(config);
@@ -103,7 +112,7 @@ TransferResult LibusbBulkDevice::Transfer(uint8_t pipeId, uint8_t* data, size_t 
     }
     const auto type = PipeTypeOf(pipeId);
     if (!type || (*type != PipeType::Bulk && *type != PipeType::Interrupt)) {
-        return {0, TransferStatus::Failed, -LIBUSB_ERROR_NOT_SUPPORTED};
+        return Refuse(pipeId, LIBUSB_ERROR_NOT_SUPPORTED);
     }
     if (!bound) {
         // The pipe's own time-out applies when the caller gave none.
@@ -116,7 +125,7 @@ TransferResult LibusbBulkDevice::Transfer(uint8_t pipeId, uint8_t* data, size_t 
         *type == PipeType::Interrupt ? libusb_interrupt_transfer : libusb_bulk_transfer;
     const auto direction =
         (pipeId & kDirectionIn) != 0 ? TransferDirection::In : TransferDirection::Out;
-    return RunSlicedTransfer(
+    const TransferResult result = RunSlicedTransfer(
         direction, length, bound, m_bCancelled,
         [&](size_t offset, size_t count, std::chrono::milliseconds timeout) {
             int moved = 0;
@@ -125,11 +134,29 @@ TransferResult LibusbBulkDevice::Transfer(uint8_t pipeId, uint8_t* data, size_t 
                          static_cast<unsigned>(timeout.count()));
             return TransferAttemptResult{result, moved > 0 ? static_cast<size_t>(moved) : 0};
         });
+    if (result.errorCode != 0) {
+        ReportLibusbError(TransferName(pipeId), Where(), result.errorCode);
+    }
+    return result;
+}
+
+TransferResult LibusbBulkDevice::Refuse(uint8_t pipeId, int code) const {
+    ReportLibusbError(TransferName(pipeId), Where(), code);
+    return {0, TransferStatus::Refused, -code};
+}
+
+std::string LibusbBulkDevice::TransferName(uint8_t pipeId) {
+    return FormatText("bulk %s, endpoint 0x%02x", (pipeId & kDirectionIn) != 0 ? "read" : "write",
+                      static_cast<unsigned>(pipeId));
+}
+
+std::string LibusbBulkDevice::Where() const {
+    return m_claim ? m_claim->Path() : std::string();
 }
 
 TransferResult LibusbBulkDevice::WritePipe(uint8_t pipeId, const uint8_t* data, size_t length) {
     if ((pipeId & kDirectionIn) != 0) {
-        return {0, TransferStatus::Failed, -LIBUSB_ERROR_INVALID_PARAM};
+        return Refuse(pipeId, LIBUSB_ERROR_INVALID_PARAM);
     }
     // libusb only reads from the buffer of an OUT transfer.
     return Transfer(pipeId, const_cast<uint8_t*>(data), length, std::nullopt);
@@ -138,7 +165,7 @@ TransferResult LibusbBulkDevice::WritePipe(uint8_t pipeId, const uint8_t* data, 
 TransferResult LibusbBulkDevice::ReadPipe(uint8_t pipeId, uint8_t* data, size_t length,
                                           std::optional<std::chrono::nanoseconds> timeout) {
     if ((pipeId & kDirectionIn) == 0) {
-        return {0, TransferStatus::Failed, -LIBUSB_ERROR_INVALID_PARAM};
+        return Refuse(pipeId, LIBUSB_ERROR_INVALID_PARAM);
     }
     return Transfer(pipeId, data, length, timeout);
 }

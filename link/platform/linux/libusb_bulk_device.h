@@ -3,6 +3,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <string>
 
 #include "link/platform/bulk_device.h"
 #include "link/platform/linux/held_paths.h"
@@ -42,6 +43,10 @@ private:
     std::optional<PipeType> PipeTypeOf(uint8_t pipeId);
     TransferResult Transfer(uint8_t pipeId, uint8_t* data, size_t length,
                             std::optional<std::chrono::nanoseconds> bound);
+    // A transfer that is not started; the reason goes to standard error.
+    TransferResult Refuse(uint8_t pipeId, int code) const;
+    static std::string TransferName(uint8_t pipeId);
+    std::string Where() const;  // the held path, for error lines
 
     // Declared in this order so that the handle closes before the path is released and the
     // session ends.

@@ -4,6 +4,7 @@
 
 #include "link/platform/device_path.h"
 #include "link/platform/linux/libusb_bulk_device.h"
+#include "link/platform/linux/libusb_error_report.h"
 #include "link/platform/linux/libusb_handles.h"
 #include "link/platform/linux/usb_port_location.h"
 
@@ -53,7 +54,8 @@ std::shared_ptr<BulkDevice> LibusbBulkOpener::Open(const std::string& path) {
             continue;
         }
         libusb_device_handle* handle = nullptr;
-        if (libusb_open(device, &handle) != 0) {
+        if (const int result = libusb_open(device, &handle); result != LIBUSB_SUCCESS) {
+            ReportLibusbError("open", FormatPortPath(*location), result);
             return nullptr;
         }
         LibusbHandlePtr opened(handle);

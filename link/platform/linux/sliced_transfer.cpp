@@ -47,7 +47,16 @@ TransferResult RunSlicedTransfer(TransferDirection direction, size_t length,
             // A handset pulled while a transfer is under way ends it with an I/O error
             // before the device is reported missing: it has gone, it did not fail.
             case LIBUSB_ERROR_IO:
-                return {done, TransferStatus::Gone, 0};
+                return {done, TransferStatus::Gone, -step.result};
+            case LIBUSB_ERROR_OVERFLOW:
+                return {done, TransferStatus::Overflow, -step.result};
+            // Refused when the transfer is submitted, before anything moved on the bus.
+            case LIBUSB_ERROR_INVALID_PARAM:
+            case LIBUSB_ERROR_NOT_SUPPORTED:
+            case LIBUSB_ERROR_NO_MEM:
+            case LIBUSB_ERROR_BUSY:
+            case LIBUSB_ERROR_ACCESS:
+                return {done, TransferStatus::Refused, -step.result};
             default:
                 return {done, TransferStatus::Failed, step.result < 0 ? -step.result : step.result};
         }

@@ -31,9 +31,10 @@ using TransferAttempt = std::function<TransferAttemptResult(size_t offset, size_
 // Runs one transfer of `length` bytes. Out: until every byte has gone; an attempt that
 // timed out part-way goes on with the rest and never sends a byte twice. In: until anything
 // arrives. The result: Done; Cancelled once `cancelled` is set; TimedOut when `bound`
-// passed; Gone for LIBUSB_ERROR_NO_DEVICE; Failed for any other libusb error, with the
-// error's magnitude as the positive `errorCode` (LIBUSB_ERROR_PIPE, -9, gives 9). `count`
-// is always what moved.
+// passed; Gone for LIBUSB_ERROR_NO_DEVICE and LIBUSB_ERROR_IO; Overflow for
+// LIBUSB_ERROR_OVERFLOW; Refused for the errors of a transfer that could not be submitted;
+// Failed for any other libusb error. An error's magnitude is the positive `errorCode`
+// (LIBUSB_ERROR_PIPE, -9, gives 9). `count` is always what moved.
 TransferResult RunSlicedTransfer(TransferDirection direction, size_t length,
                                  std::optional<std::chrono::nanoseconds> bound,
                                  const std::atomic<bool>& cancelled,
