@@ -24,6 +24,7 @@ const char* const kPtyHandsetUsage =
     "  --download-base ADDR     RAM address of RAM offset 0 (0)\n"
     "  --ram-cap BYTES          RAM size limit (134217728)\n"
     "  --digest | --full-bytes  what the record keeps of flashed images\n"
+    "  --pack-replies           replies that belong together go in one USB packet\n"
     "faults (data packets count from 0 over the handset's life):\n"
     "  --wrong-sum-at K  --short-reply-at K  --missing-reply-at K  --unplug-at K\n"
     "  --wrong-flash-reply CODE       wrong first reply to flash command CODE\n"
@@ -99,6 +100,10 @@ bool ParseHandsetArguments(const std::vector<std::string>& args, PtyHandsetProgr
         }
         if (option == "--digest" || option == "--full-bytes") {
             config.recordMode = option == "--digest" ? RecordMode::Digest : RecordMode::FullBytes;
+            continue;
+        }
+        if (option == "--pack-replies") {
+            config.bPackReplies = true;
             continue;
         }
         if (option == "--no-smd-ranges") {

@@ -40,6 +40,10 @@ struct HandsetConfig {
     // RAM never grows past this: a PDA turn of up to 100 MB or 800 SMD blocks fit.
     size_t ramCap = 128u << 20;
     RecordMode recordMode = RecordMode::FullBytes;
+    // Replies that belong together go out as one write, so one USB packet carries them: both
+    // words of command 1015, command 4's sum with the version word behind it, and a flash
+    // write's "OKU" steps with its "OKDN" and "OKUD". Off: one write per reply.
+    bool bPackReplies = false;
 };
 
 // What a wrong first word of the greeting looks like.

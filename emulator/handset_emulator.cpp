@@ -269,6 +269,7 @@ HandsetEmulator::Outcome HandsetEmulator::OnFlashBootLoader(HandsetWire& wire, u
     if (m_faults.wrongFirstFlashReply.contains(engine::kCmdFlashEboot)) {
         reply = Spoiled(reply, sum);
     }
+    BeginPacked();
     if (const Outcome sent = SendWord(wire, reply); sent.bEnded) {
         return sent;
     }
@@ -277,7 +278,10 @@ HandsetEmulator::Outcome HandsetEmulator::OnFlashBootLoader(HandsetWire& wire, u
         Update([&](FlashRecord& record) { record.eboot = std::move(image); });
         m_bBootLoaderFlashed = true;
     }
-    return SendWord(wire, m_config.protocolVersion);
+    if (const Outcome sent = SendWord(wire, m_config.protocolVersion); sent.bEnded) {
+        return sent;
+    }
+    return Flush(wire);
 }
 
 HandsetEmulator::Outcome HandsetEmulator::OnFlashImage(HandsetWire& wire, uint32_t code,
@@ -302,11 +306,14 @@ HandsetEmulator::Outcome HandsetEmulator::OnFlashImage(HandsetWire& wire, uint32
     const size_t stepsBeforeStall = stall == m_faults.flashProgressStallAfter.end()
                                         ? m_config.flashProgress.size() + 1
                                         : stall->second;
+    BeginPacked();
     for (size_t step = 0; step < m_config.flashProgress.size(); ++step) {
         if (step == stepsBeforeStall) {
-            return {};  // the flash never finishes; the handset stays silent
+            return Flush(wire);  // the flash never finishes; the handset stays silent
         }
         if (!m_clock.SleepUnlessStopped(m_config.flashStepTime, stop)) {
+            m_bPacking = false;
+            m_packed.clear();
             return {true, SessionEnd::Stopped};
         }
         const Reply4 progress{'O', 'K', 'U', m_config.flashProgress[step]};
@@ -315,7 +322,7 @@ HandsetEmulator::Outcome HandsetEmulator::OnFlashImage(HandsetWire& wire, uint32
         }
     }
     if (stepsBeforeStall == m_config.flashProgress.size()) {
-        return {};
+        return Flush(wire);
     }
 
     FlashedImage image = CaptureRam(0, length);
@@ -338,8 +345,12 @@ HandsetEmulator::Outcome HandsetEmulator::OnFlashImage(HandsetWire& wire, uint32
     if (const Outcome sent = Send(wire, engine::kReplyOkdn); sent.bEnded) {
         return sent;
     }
-    return Send(wire,
-                m_faults.wrongFlashDoneReply.contains(code) ? kReplyFail : engine::kReplyOkud);
+    const Reply4& done =
+        m_faults.wrongFlashDoneReply.contains(code) ? kReplyFail : engine::kReplyOkud;
+    if (const Outcome sent = Send(wire, done); sent.bEnded) {
+        return sent;
+    }
+    return Flush(wire);
 }
 
 HandsetEmulator::Outcome HandsetEmulator::OnNextSmdRange(HandsetWire& wire) {
@@ -347,10 +358,14 @@ HandsetEmulator::Outcome HandsetEmulator::OnNextSmdRange(HandsetWire& wire) {
         return Send(wire, engine::kReplyOkud);
     }
     const SmdRange range = m_config.smdRanges[m_nextSmdRange++];
+    BeginPacked();
     if (const Outcome sent = SendWord(wire, range.startBlock); sent.bEnded) {
         return sent;
     }
-    return SendWord(wire, range.blockCount);
+    if (const Outcome sent = SendWord(wire, range.blockCount); sent.bEnded) {
+        return sent;
+    }
+    return Flush(wire);
 }
 
 HandsetEmulator::Outcome HandsetEmulator::OnWriteSmdBlocks(HandsetWire& wire, uint32_t address,
@@ -402,7 +417,21 @@ FlashedImage HandsetEmulator::CaptureRam(uint64_t offset, uint64_t length) const
 }
 
 HandsetEmulator::Outcome HandsetEmulator::Send(HandsetWire& wire, const Reply4& reply) {
+    if (m_bPacking) {
+        m_packed.insert(m_packed.end(), reply.begin(), reply.end());
+        return {};
+    }
     return wire.Write(reply.data(), reply.size()) ? Outcome{} : Outcome{true, SessionEnd::WireLost};
+}
+
+HandsetEmulator::Outcome HandsetEmulator::Flush(HandsetWire& wire) {
+    m_bPacking = false;
+    std::vector<uint8_t> packed;
+    packed.swap(m_packed);
+    if (packed.empty() || wire.Write(packed.data(), packed.size())) {
+        return {};
+    }
+    return {true, SessionEnd::WireLost};
 }
 
 HandsetEmulator::Outcome HandsetEmulator::SendWord(HandsetWire& wire, uint32_t value) {

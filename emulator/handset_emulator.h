@@ -71,6 +71,9 @@ private:
 
     Outcome Send(HandsetWire& wire, const Reply4& reply);
     Outcome SendWord(HandsetWire& wire, uint32_t value);
+    // With bPackReplies, the replies sent from here to Flush go out together.
+    void BeginPacked() { m_bPacking = m_config.bPackReplies; }
+    Outcome Flush(HandsetWire& wire);
 
     template <typename Change>
     void Update(Change change) {
@@ -89,6 +92,8 @@ private:
     bool m_bSilent = false;           // hung since HandsetFaults::silentFromCommand came
     uint64_t m_dataPackets = 0;       // over the whole life
     uint64_t m_greetingAttempts = 0;  // over the whole life
+    bool m_bPacking = false;
+    std::vector<uint8_t> m_packed;  // replies held for one write
 
     mutable std::mutex m_recordMutex;
     FlashRecord m_record;

@@ -46,8 +46,11 @@ public:
     }
     bool Write(const uint8_t* data, size_t length) override {
         m_output.insert(m_output.end(), data, data + length);
+        m_writes.push_back(length);
         return true;
     }
+    // The length of each write: each is one transfer on a USB wire.
+    const std::vector<size_t>& Writes() const { return m_writes; }
 
     // What the handset sent, as 4-byte words.
     std::vector<uint32_t> Words() const {
@@ -63,6 +66,7 @@ private:
     std::vector<uint8_t> m_input;
     size_t m_read = 0;
     std::vector<uint8_t> m_output;
+    std::vector<size_t> m_writes;
 };
 
 uint32_t Word(const char (&text)[5]) {
@@ -154,6 +158,33 @@ TEST_F(HandsetEmulatorTest, OnlyAcceptedPayloadsReachTheFlash) {
     std::vector<uint8_t> expected = good;
     expected.resize(2132, 0);
     EXPECT_EQ(record.csc->bytes, expected);
+}
+
+// A packing handset sends the same words, but those of one exchange in one write.
+TEST_F(HandsetEmulatorTest, PackedRepliesAreTheSameWordsInFewerWrites) {
+    const std::vector<uint8_t> payload = PatternBytes(2032, 4);
+    std::vector<std::vector<uint32_t>> words;
+    for (const bool bPacked : {false, true}) {
+        HandsetConfig config = SmallRam();
+        config.bPackReplies = bPacked;
+        config.smdRanges = {{7, 2}};
+        HandsetEmulator handset(config, {}, clock);
+        ScriptedWire wire;
+        wire.Add("ATUD");
+        wire.Data(kBase, payload);
+        wire.Command(kCmdFlashEboot, kBase, 2032, Sum(payload));
+        wire.Command(kCmdNextSmdRange);
+        wire.Command(kCmdFlashCsc, 0, 2032, 0);
+        EXPECT_EQ(handset.Serve(wire, {}), SessionEnd::WireLost);
+        const std::vector<size_t> expected =
+            bPacked ? std::vector<size_t>{4, 4, 8, 8, 4, 20} : std::vector<size_t>(12, 4);
+        EXPECT_EQ(wire.Writes(), expected) << (bPacked ? "packed" : "one write per reply");
+        words.push_back(wire.Words());
+    }
+    EXPECT_EQ(words[0], words[1]);
+    EXPECT_EQ(words[1].at(3), 24u) << "the version word right behind command 4's sum";
+    EXPECT_EQ(words[1].at(4), 7u);
+    EXPECT_EQ(words[1].back(), Word("OKUD"));
 }
 
 TEST_F(HandsetEmulatorTest, DataPacketsAreCountedOverTheWholeLife) {
