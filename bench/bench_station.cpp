@@ -30,6 +30,28 @@ std::string ComposeSettings(const std::string& custom, uint32_t protocolVersion,
     return settings;
 }
 
+// The image choices of a station window and the log lines that came with them, handed to
+// the window that replaces it.
+struct CarriedChoices {
+    images::ImageSelection selection;
+    std::string mainLog;
+    std::string auxLog;
+};
+
+CarriedChoices TakeChoices(console::CVantorelDlg& dlg) {
+    return {std::move(dlg.m_selection), dlg.m_logs.Text(console::ShownLog::Main),
+            dlg.m_logs.Text(console::ShownLog::Aux)};
+}
+
+// Shows them as the old window did; Detect is armed for them as by a fresh choice.
+void GiveChoices(console::CVantorelDlg& dlg, CarriedChoices chosen) {
+    dlg.m_selection = std::move(chosen.selection);
+    dlg.AppendMainLogText(chosen.mainLog);
+    dlg.AppendAuxLogText(chosen.auxLog);
+    dlg.ShowImageSelection();
+    dlg.Controls().Enable(console::ctl::kDetect, dlg.HasChosenImages());
+}
+
 }  // namespace
 
 BenchStation::BenchStation(EmulatedBench& bench, const BenchArguments& args,
@@ -53,7 +75,14 @@ BenchStation::~BenchStation() {
 }
 
 int BenchStation::Run(const std::vector<emulator::ChosenImage>& images) {
-    OpenStation(images, m_startOptions);
+    Open(images);
+    return QApplication::exec();
+}
+
+void BenchStation::Open(const std::vector<emulator::ChosenImage>& images) {
+    CreateStation();
+    ChooseImages(images);
+    ShowStation(m_startOptions);
     m_panel = std::make_unique<console::BenchPanel>(*this);
     connect(m_panel.get(), &console::BenchPanel::closeRequested, this, [this] {
         if (m_dlg) {
@@ -62,11 +91,9 @@ int BenchStation::Run(const std::vector<emulator::ChosenImage>& images) {
     });
     PlaceWindows();
     m_panel->show();
-    return QApplication::exec();
 }
 
-void BenchStation::OpenStation(const std::vector<emulator::ChosenImage>& images,
-                               const std::vector<OptionChoice>& options) {
+void BenchStation::CreateStation() {
     const console::ConsoleEnvironment environment{
         m_bench.Directory(), m_bench.Serial(), m_bench.Bulk(), m_bench.OffersBulkLinks(),
         m_bench.GetClock(),  m_sync,           m_prompts,      &m_bench.Hotplug(),
@@ -77,7 +104,9 @@ void BenchStation::OpenStation(const std::vector<emulator::ChosenImage>& images,
     // After the dialog's own handler: the station is armed when the handsets arrive.
     connect(m_dlg->Controls().As<QAbstractButton>(console::ctl::kDetect), &QAbstractButton::clicked,
             this, [this] { m_bench.AnnounceTtyHandsets(); });
+}
 
+void BenchStation::ChooseImages(const std::vector<emulator::ChosenImage>& images) {
     console::StationScript script(*m_dlg, m_prompts);
     std::string error;
     for (const emulator::ChosenImage& image : images) {
@@ -85,6 +114,11 @@ void BenchStation::OpenStation(const std::vector<emulator::ChosenImage>& images,
             std::fprintf(stderr, "vantorel-bench: cannot choose %s\n", error.c_str());
         }
     }
+}
+
+void BenchStation::ShowStation(const std::vector<OptionChoice>& options) {
+    console::StationScript script(*m_dlg, m_prompts);
+    std::string error;
     for (const OptionChoice& option : options) {
         if (!script.SetOption(option.caption, option.bChecked, error)) {
             std::fprintf(stderr, "vantorel-bench: %s\n", error.c_str());
@@ -182,21 +216,20 @@ void BenchStation::SetTimeScale(double scale) {
     if (!CanChangeTimeScale()) {
         return;
     }
-    std::vector<emulator::ChosenImage> images;
-    for (int kind = 0; kind < images::kImageKindCount; ++kind) {
-        const auto imageKind = static_cast<images::ImageKind>(kind);
-        if (m_dlg->m_selection.IsSelected(imageKind)) {
-            images.push_back({imageKind, m_dlg->m_selection.Path(imageKind)});
-        }
-    }
     m_dlg->UpdateData(true);
     std::vector<OptionChoice> options;
     for (const console::OptionCheckBox& box : console::OptionCheckBoxes()) {
         options.push_back({box.caption, m_dlg->m_options.*box.member != 0});
     }
+    // The choices go over as they stand. Choosing the files again by their paths would drop
+    // the integrated image, the CSC entry and the language the operator picked: the boxes
+    // would show, and the handsets get, something the operator never chose.
+    CarriedChoices chosen = TakeChoices(*m_dlg);
     CloseStation();
     m_bench.Restart(scale);
-    OpenStation(images, options);
+    CreateStation();
+    GiveChoices(*m_dlg, std::move(chosen));
+    ShowStation(options);
 }
 
 }  // namespace vantorel::bench

@@ -21,14 +21,16 @@ namespace vantorel::bench {
 
 // The bench with windows: the station window and the bench panel beside it. The panel
 // plugs the emulated handsets; a change of speed starts the station afresh on a new clock,
-// with the images and options it had.
+// with the image choices (the CSC entry and the language picked included) and the options
+// it had.
 class BenchStation final : public QObject, public console::BenchControl {
 public:
     BenchStation(EmulatedBench& bench, const BenchArguments& args, std::string sampleDirectory);
     ~BenchStation() override;
 
-    // Opens the station with `images` and the command line's options chosen, and the panel;
-    // runs until the station closes. Returns the exit code.
+    // Opens the station with `images` and the command line's options chosen, and the panel.
+    void Open(const std::vector<emulator::ChosenImage>& images);
+    // Opens them and runs until the station closes. Returns the exit code.
     int Run(const std::vector<emulator::ChosenImage>& images);
 
     console::CVantorelDlg* Station() const { return m_dlg.get(); }
@@ -49,8 +51,12 @@ public:
     std::string SampleDirectory() const override { return m_sampleDirectory; }
 
 private:
-    void OpenStation(const std::vector<emulator::ChosenImage>& images,
-                     const std::vector<OptionChoice>& options);
+    // A fresh station window on the bench's clock, initialised and hooked to the bench.
+    void CreateStation();
+    // Chooses `images` in it as the open-file dialog would.
+    void ChooseImages(const std::vector<emulator::ChosenImage>& images);
+    // Sets its option boxes, places it and shows it.
+    void ShowStation(const std::vector<OptionChoice>& options);
     void CloseStation();
     void PlaceWindows();
 

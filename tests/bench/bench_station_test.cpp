@@ -1,0 +1,183 @@
+// The bench's windows worked as an operator works them: the station's own open-file dialogs
+// answered, its drop-downs picked, the speed changed through the panel's control, handsets
+// plugged in from the panel, and what the emulated handsets received.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <fstream>
+#include <set>
+
+#include "bench/bench_station.h"
+#include "bench/emulated_bench.h"
+#include "bench/station_script.h"
+#include "console/operator_prompts.h"
+#include "console/vantorel_dlg.h"
+#include "tests/support/temp_dir.h"
+#include "tools/make_images/sample_images.h"
+
+namespace vantorel::bench::test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace ctl = console::ctl;
+
+constexpr double kStartSpeed = 0.1;    // the panel's "x10", the windowed bench's default
+constexpr double kFasterSpeed = 0.01;  // the panel's "x100"
+constexpr uint32_t kBlock = 0x20000;
+
+std::string Items(const QComboBox& combo) {
+    std::string items;
+    for (int i = 0; i < combo.count(); ++i) {
+        items += (i == 0 ? "" : ", ") + combo.itemText(i).toStdString();
+    }
+    return items;
+}
+
+// Everything the image controls show, one line each, for comparing two station windows.
+std::string ShownChoices(const console::CVantorelDlg& dlg) {
+    const console::ControlRegistry& controls = dlg.Controls();
+    std::string shown;
+    for (const int id : {ctl::kEbootPath, ctl::kPdaPath, ctl::kCscPath, ctl::kLangPath,
+                         ctl::kPhonePath, ctl::kSmdPath, ctl::kImgPath}) {
+        shown += "path box " + std::to_string(id) + ": " + controls.Text(id).toStdString() + "\n";
+    }
+    for (const int id : {ctl::kCscCombo, ctl::kLanguageCombo}) {
+        const auto& combo = *controls.As<QComboBox>(id);
+        shown += "drop-down " + std::to_string(id) + ": [" + Items(combo) + "] showing \"" +
+                 combo.currentText().toStdString() + "\"\n";
+    }
+    const auto& aux = *controls.As<QPlainTextEdit>(ctl::kAuxLog);
+    shown += "second log " + std::string(aux.isVisible() ? "shown" : "hidden") + ":\n" +
+             aux.toPlainText().toStdString() + "\n";
+    shown += "Detect " + std::string(controls.Get(ctl::kDetect)->isEnabled() ? "on" : "off");
+    return shown;
+}
+
+std::vector<uint8_t> FileSlice(const std::string& path, uint64_t offset, uint64_t length) {
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(offset));
+    std::vector<uint8_t> bytes(length);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(length));
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    return bytes;
+}
+
+class BenchStationTest : public ::testing::Test {
+protected:
+    BenchStationTest()
+        : bench(LinkChoice::Bulk, {}, {}, kStartSpeed),
+          station(bench, BenchArguments{}, (files / "samples").string()) {
+        // The station's own open-file dialog, answered as the operator answers it; any other
+        // box is noted and closed, so a refusal fails the test instead of hanging it.
+        QObject::connect(&fileAnswerer, &QTimer::timeout, [this] {
+            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (modal == nullptr) {
+                return;
+            }
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (dialog == nullptr || pendingAnswer.empty()) {
+                otherBoxes += modal->windowTitle().toStdString() + "; ";
+                modal->reject();
+                return;
+            }
+            dialog->selectFile(QString::fromStdString(pendingAnswer));
+            pendingAnswer.clear();
+            modal->accept();  // its Open button
+        });
+        fileAnswerer.start(5);
+    }
+
+    console::CVantorelDlg& Station() { return *station.Station(); }
+
+    // Presses a browse button and picks `path` in the file dialog it opens.
+    void Choose(int buttonId, const std::string& path) {
+        pendingAnswer = path;
+        Station().Controls().As<QAbstractButton>(buttonId)->click();
+        EXPECT_TRUE(pendingAnswer.empty()) << "button " << buttonId << " opened no file dialog";
+        EXPECT_EQ(otherBoxes, "");
+        const std::string log = Station().m_logs.Text(console::ShownLog::Main);
+        EXPECT_EQ(log.find("incorrected"), std::string::npos) << log;
+    }
+
+    void Pick(int comboId, const QString& item) {
+        auto* combo = Station().Controls().As<QComboBox>(comboId);
+        const int index = combo->findText(item);
+        ASSERT_GE(index, 0) << item.toStdString() << " is not offered: " << Items(*combo);
+        combo->setCurrentIndex(index);
+    }
+
+    std::string LanguageShown() {
+        return Station().Controls().As<QComboBox>(ctl::kLanguageCombo)->currentText().toStdString();
+    }
+
+    vantorel::test::TempDir files;
+    EmulatedBench bench;
+    BenchStation station;
+    QTimer fileAnswerer;
+    std::string pendingAnswer;
+    std::string otherBoxes;
+};
+
+// A new operator's session: the integrated image, the multi-CSC file with its second entry
+// picked, the language pack and German picked, then a faster speed. The station that the
+// speed change starts shows exactly the choices the operator made, keeps showing German
+// through the batch, and every handset receives German and the second CSC entry.
+TEST_F(BenchStationTest, ASpeedChangeKeepsEveryChoiceAndTheHandsetsGetThem) {
+    const tools::SampleSet set =
+        tools::WriteSampleSet((files / "samples").string(), tools::SampleSizes{}, 7);
+    station.Open({});
+    // Unpacked files go to the test's directory, never to the user's own cache.
+    Station().m_selection = images::ImageSelection((files / "unpacked").string());
+
+    Choose(ctl::kImgButton, set.img);
+    Choose(ctl::kCscButton, set.multiCsc);
+    Pick(ctl::kCscCombo, QStringLiteral("CSC_1.csc"));
+    Choose(ctl::kLangButton, set.langPack);
+    Pick(ctl::kLanguageCombo, QStringLiteral("German(Germany)"));
+    const std::string chosen = ShownChoices(Station());
+    ASSERT_EQ(LanguageShown(), "German(Germany)");
+
+    station.SetTimeScale(kFasterSpeed);  // what the panel's speed box does
+    ASSERT_DOUBLE_EQ(station.TimeScale(), kFasterSpeed);
+    EXPECT_EQ(ShownChoices(Station()), chosen);
+
+    console::QtOperatorPrompts prompts;
+    console::StationScript script(Station(), prompts);
+    std::string error;
+    ASSERT_TRUE(script.PressDetect(error)) << error;
+    for (int row = 0; row < 3; ++row) {
+        station.Plug(row);
+    }
+    ASSERT_TRUE(script.PumpUntil([&] { return script.AttachedCount() == 3; }, 30s))
+        << script.MainLog();
+    ASSERT_TRUE(script.PressStartIfReady());
+    std::set<std::string> shownDuringBatch;
+    ASSERT_TRUE(script.PumpUntil(
+        [&] {
+            shownDuringBatch.insert(LanguageShown());
+            return script.AllAttachedEnded();
+        },
+        90s))
+        << script.MainLog();
+
+    EXPECT_EQ(shownDuringBatch, std::set<std::string>{"German(Germany)"});
+    const std::vector<uint8_t> secondEntry = FileSlice(set.multiCsc, 4 * kBlock, 5 * kBlock);
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_NE(script.Outcomes()[row].status.find("Job Done"), std::string::npos)
+            << "slot " << row + 1 << ": " << script.Outcomes()[row].status;
+        const auto record = bench.Record(row);
+        ASSERT_TRUE(record && record->languageChoice && record->csc) << "handset " << row + 1;
+        EXPECT_EQ(record->languageChoice->index, 1u) << "handset " << row + 1;
+        EXPECT_EQ(record->languageChoice->code, "0407") << "handset " << row + 1;
+        EXPECT_TRUE(record->csc->Matches(secondEntry))
+            << "handset " << row + 1 << " flashed " << record->csc->length << " CSC bytes";
+    }
+}
+
+}  // namespace
+}  // namespace vantorel::bench::test
