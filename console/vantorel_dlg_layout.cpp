@@ -76,6 +76,8 @@ QGroupBox* CVantorelDlg::BuildImagesGroup() {
     int row = 0;
     for (const ImageRow& image : kImageRows) {
         auto* button = new QPushButton(QString::fromLatin1(image.caption), group);
+        // A browse button withdraws a chosen image: Return pressed elsewhere must not reach it.
+        button->setAutoDefault(false);
         auto* path = new QLineEdit(group);
         path->setReadOnly(true);
         path->setMinimumWidth(260);

@@ -2,7 +2,9 @@
 // second log and the snapshot the workers get, with the operator's file dialogs answered.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <filesystem>
 #include <memory>
@@ -85,6 +87,21 @@ TEST_F(ImageControlsTest, ABrowseButtonChoosesAndThenWithdrawsWithoutADialog) {
     ChooseImage(ctl::kEbootButton, s_set.eboot);
     EXPECT_EQ(prompts.fileFilters.size(), 2u) << "the next press opens the dialog again";
     EXPECT_TRUE(Selected(images::IMG_EBOOT));
+}
+
+// Return in a drop-down confirms the pick; it must not press a browse button, which would
+// withdraw that button's image without a word.
+TEST_F(ImageControlsTest, ReturnInADropDownPressesNoBrowseButton) {
+    ChooseImage(ctl::kEbootButton, s_set.eboot);
+    ChooseImage(ctl::kLangButton, s_set.langPack);
+    dlg->show();
+    auto* language = dlg->Controls().As<QComboBox>(ctl::kLanguageCombo);
+    language->setFocus();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(language, &press);
+    EXPECT_TRUE(Selected(images::IMG_EBOOT));
+    EXPECT_TRUE(Selected(images::IMG_LANGPACK));
+    EXPECT_EQ(prompts.fileFilters.size(), 2u) << "no browse dialog opened";
 }
 
 TEST_F(ImageControlsTest, DetectFollowsTheSelectionAndReset) {
