@@ -1,43 +1,12 @@
 #pragma once
 
-#include <openssl/evp.h>
-
-#include <array>
-#include <cstddef>
-#include <cstdint>
-#include <memory>
-#include <span>
-#include <string>
+#include "base/sha256.h"
 
 namespace vantorel::emulator {
 
-// The SHA-256 of a flashed image: the same value `sha256sum` prints for the image file.
-struct Sha256Digest {
-    std::array<uint8_t, 32> bytes{};
-    friend bool operator==(const Sha256Digest&, const Sha256Digest&) = default;
-    std::string ToHex() const;
-};
-
-// SHA-256 of a byte stream fed in pieces of any size (OpenSSL's libcrypto).
-class FlashDigest {
-public:
-    FlashDigest();
-    FlashDigest(FlashDigest&&) noexcept = default;
-    FlashDigest& operator=(FlashDigest&&) noexcept = default;
-
-    void Update(const uint8_t* data, size_t length);
-    // Feeds `count` zero bytes (RAM that was never written).
-    void UpdateZeros(size_t count);
-    // The digest of everything fed so far; feeding may go on afterwards.
-    Sha256Digest Final() const;
-
-    static Sha256Digest Of(std::span<const uint8_t> bytes);
-
-private:
-    struct ContextFree {
-        void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-    };
-    std::unique_ptr<EVP_MD_CTX, ContextFree> m_context;
-};
+// What the flash record keeps of a flashed image: its SHA-256, the value `sha256sum` prints
+// for the image file.
+using Sha256Digest = vantorel::Sha256Digest;
+using FlashDigest = vantorel::Sha256;
 
 }  // namespace vantorel::emulator

@@ -1,10 +1,10 @@
-#include "emulator/flash_digest.h"
+#include "base/sha256.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
-namespace vantorel::emulator {
+namespace vantorel {
 
 namespace {
 
@@ -30,16 +30,16 @@ std::string Sha256Digest::ToHex() const {
     return text;
 }
 
-FlashDigest::FlashDigest() : m_context(EVP_MD_CTX_new()) {
+Sha256::Sha256() : m_context(EVP_MD_CTX_new()) {
     Require(m_context != nullptr, "context");
     Require(EVP_DigestInit_ex(m_context.get(), EVP_sha256(), nullptr) == 1, "init");
 }
 
-void FlashDigest::Update(const uint8_t* data, size_t length) {
+void Sha256::Update(const uint8_t* data, size_t length) {
     Require(EVP_DigestUpdate(m_context.get(), data, length) == 1, "update");
 }
 
-void FlashDigest::UpdateZeros(size_t count) {
+void Sha256::UpdateZeros(size_t count) {
     static constexpr uint8_t kZeros[4096]{};
     while (count > 0) {
         const size_t piece = std::min(count, sizeof kZeros);
@@ -48,7 +48,7 @@ void FlashDigest::UpdateZeros(size_t count) {
     }
 }
 
-Sha256Digest FlashDigest::Final() const {
+Sha256Digest Sha256::Final() const {
     std::unique_ptr<EVP_MD_CTX, ContextFree> copy(EVP_MD_CTX_new());
     Require(copy != nullptr && EVP_MD_CTX_copy_ex(copy.get(), m_context.get()) == 1, "copy");
     Sha256Digest digest;
@@ -59,10 +59,10 @@ Sha256Digest FlashDigest::Final() const {
     return digest;
 }
 
-Sha256Digest FlashDigest::Of(std::span<const uint8_t> bytes) {
-    FlashDigest digest;
+Sha256Digest Sha256::Of(std::span<const uint8_t> bytes) {
+    Sha256 digest;
     digest.Update(bytes.data(), bytes.size());
     return digest.Final();
 }
 
-}  // namespace vantorel::emulator
+}  // namespace vantorel
