@@ -1,5 +1,7 @@
 #include "bench/bench_arguments.h"
 
+#include "records/records_location.h"
+
 #include <sys/stat.h>
 
 #include <array>
@@ -55,6 +57,10 @@ const char* const kBenchUsage =
     "                         exit 0 when each ended \"Job Done\". What they flashed is not\n"
     "                         checked here. Unplug and replug the handsets after the\n"
     "                         \"detecting\" line: only arrivals are attached\n"
+    "  --records DIR          keep each batch's logs and report under DIR (default\n"
+    "                         $XDG_STATE_HOME/vantorel/batches, ~/.local/state/...)\n"
+    "  --no-records           keep no records on disk\n"
+    "  --report FILE          headless: also append each handset's report line to FILE\n"
     "  -h, --help             this text\n"
     "\n"
     "Exit status: 0 every handset done; 1 a handset failed, did not attach or flashed\n"
@@ -153,6 +159,14 @@ bool FinishRealArguments(BenchArguments& out, bool bLinkGiven, bool bHandsetsGiv
 
 }  // namespace
 
+std::filesystem::path RecordsRoot(const BenchArguments& args) {
+    if (args.bNoRecords) {
+        return {};
+    }
+    return args.recordsDirectory.empty() ? records::DefaultRecordsRoot()
+                                         : std::filesystem::path(args.recordsDirectory);
+}
+
 bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& out,
                          std::string& error) {
     out = BenchArguments{};
@@ -176,6 +190,10 @@ bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& o
             out.bHeadless = true;
             continue;
         }
+        if (option == "--no-records") {
+            out.bNoRecords = true;
+            continue;
+        }
         if (option == "--real") {
             out.bReal = true;
             out.bHeadless = true;
@@ -186,9 +204,9 @@ bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& o
             return false;
         }
         static const std::set<std::string> kWithValue{
-            "--link",  "--handsets", "--handset",    "--tty",     "--images",
-            "--check", "--uncheck",  "--time-scale", "--timeout", "--eboot",
-            "--pda",   "--csc",      "--lang",       "--phone",   "--smd"};
+            "--link",    "--handsets",   "--handset", "--tty",     "--images", "--check",
+            "--uncheck", "--time-scale", "--timeout", "--eboot",   "--pda",    "--csc",
+            "--lang",    "--phone",      "--smd",     "--records", "--report"};
         if (!kWithValue.contains(option)) {
             error = "unknown option " + option;
             return false;
@@ -235,6 +253,11 @@ bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& o
                 }
             }
             out.ttyPaths.push_back(value);
+        } else if (option == "--records" || option == "--report") {
+            if (value.empty()) {
+                return bad(option == "--records" ? "a directory" : "a file");
+            }
+            (option == "--records" ? out.recordsDirectory : out.reportFile) = value;
         } else if (option == "--images") {
             if (value.empty()) {
                 return bad("a directory");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
@@ -39,12 +40,20 @@ struct BenchArguments {
     // Files chosen per kind, in the order given; later ones win.
     std::vector<std::pair<images::ImageKind, std::string>> imageFiles;
     std::vector<OptionChoice> options;
+    // Where batches leave their records; empty: the station's own folder. --no-records: none.
+    std::string recordsDirectory;
+    bool bNoRecords = false;
+    // Headless: each handset's report line also goes to this file.
+    std::string reportFile;
     double timeScale = 0.1;
     std::chrono::seconds timeout{600};
 
     // The emulated handsets the bench can offer: eight slots less the external ones.
     int EmulatedRows() const { return kBenchSlots - static_cast<int>(ttyPaths.size()); }
 };
+
+// Where the batch records go: the given folder, the station's own, or none (empty).
+std::filesystem::path RecordsRoot(const BenchArguments& args);
 
 // Reads the command line (without the program name). False, with a message for the
 // operator, on anything it does not accept.

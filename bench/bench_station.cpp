@@ -59,6 +59,7 @@ BenchStation::BenchStation(EmulatedBench& bench, const BenchArguments& args,
     : m_bench(bench),
       m_sampleDirectory(std::move(sampleDirectory)),
       m_startOptions(args.options),
+      m_recordsRoot(RecordsRoot(args)),
       m_faultChoice(kBenchSlots, 0),
       m_customSettings(kBenchSlots) {
     for (int row = 0; row < kBenchSlots; ++row) {
@@ -97,6 +98,7 @@ void BenchStation::CreateStation() {
     const console::ConsoleEnvironment environment{
         m_bench.Directory(), m_bench.Serial(), m_bench.Bulk(), m_bench.OffersBulkLinks(),
         m_bench.GetClock(),  m_sync,           m_prompts,      &m_bench.Hotplug(),
+        m_recordsRoot,
     };
     m_dlg = std::make_unique<console::CVantorelDlg>(environment);
     m_dlg->OnInitDialog();

@@ -63,6 +63,7 @@ private:
     EmulatedBench& m_bench;
     const std::string m_sampleDirectory;
     std::vector<OptionChoice> m_startOptions;
+    const std::filesystem::path m_recordsRoot;
     std::vector<int> m_faultChoice;  // per row
     std::vector<std::string> m_customSettings;
     console::QtOperatorPrompts m_prompts;

@@ -34,9 +34,12 @@ HeadlessStation::HeadlessStation(const StationPlatform& platform, const BenchArg
       m_deadline(std::chrono::steady_clock::now() + args.timeout),
       m_dlg(console::ConsoleEnvironment{platform.directory, platform.serial, platform.bulk,
                                         platform.bOffersBulkLinks, platform.clock, m_sync,
-                                        m_prompts, &platform.hotplug}),
+                                        m_prompts, &platform.hotplug, RecordsRoot(args)}),
       m_script(m_dlg, m_prompts) {
     m_dlg.OnInitDialog();
+    if (m_dlg.Records() != nullptr) {
+        m_dlg.Records()->CopyReportTo(args.reportFile);
+    }
 }
 
 std::optional<int> HeadlessStation::Arm(const std::vector<emulator::ChosenImage>& chosen) {
@@ -84,6 +87,9 @@ int HeadlessStation::Report(const std::vector<ExpectedHandset>& expected,
         JudgeRun(outcomes, expected, chosen, !bEnded, static_cast<int>(m_args.timeout.count()));
     for (const std::string& line : verdict.lines) {
         std::printf("%s\n", line.c_str());
+    }
+    if (m_dlg.Records() != nullptr && !m_dlg.Records()->Folder().empty()) {
+        std::printf("Records: %s\n", m_dlg.Records()->Folder().c_str());
     }
     std::fflush(stdout);
     return verdict.bPassed ? kExitPassed : kExitFailed;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <filesystem>
+
 #include "base/clock.h"
 #include "link/platform/bulk_device.h"
 #include "link/platform/device_directory.h"
@@ -26,6 +28,8 @@ struct ConsoleEnvironment {
     OperatorPrompts& prompts;
     // Arrivals and removals of handsets; none means the dialog notices none.
     link::HotplugMonitor* hotplug;
+    // Where each batch leaves its logs and report on disk; empty: no records.
+    std::filesystem::path recordsRoot{};
 };
 
 }  // namespace vantorel::console

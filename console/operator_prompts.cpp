@@ -69,4 +69,14 @@ std::optional<QString> QtOperatorPrompts::ChooseOpenFile(QWidget* parent, const 
     return dialog.selectedFiles().front();
 }
 
+std::optional<QString> QtOperatorPrompts::ChooseSaveFile(QWidget* parent, const QString& filter) {
+    QFileDialog dialog(parent, QString(), QString(), QtFileFilter(filter));
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return dialog.selectedFiles().front();
+}
+
 }  // namespace vantorel::console

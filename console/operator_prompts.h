@@ -23,6 +23,10 @@ public:
     // An open-file dialog for one existing file; nullopt when cancelled. `filter` lists
     // "Name (*.ext)|*.ext|" pairs.
     virtual std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& filter) = 0;
+    // A save-file dialog; nullopt when cancelled (and where no dialog is offered).
+    virtual std::optional<QString> ChooseSaveFile(QWidget* /*parent*/, const QString& /*filter*/) {
+        return std::nullopt;
+    }
 };
 
 // A "Name (*.ext)|*.ext|" pair list as Qt's file-dialog filter ("Name (*.ext);;...").
@@ -35,6 +39,7 @@ public:
                      Icon icon) override;
     bool ConfirmOkCancel(QWidget* parent, const QString& text, const QString& caption) override;
     std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& filter) override;
+    std::optional<QString> ChooseSaveFile(QWidget* parent, const QString& filter) override;
 };
 
 }  // namespace vantorel::console

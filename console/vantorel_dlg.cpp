@@ -18,6 +18,11 @@ CVantorelDlg::CVantorelDlg(const ConsoleEnvironment& environment, QWidget* paren
       m_messageSink(*this, environment.prompts),
       m_linkPlatform{environment.directory, environment.serial, environment.bulk, m_messageSink,
                      m_clock} {
+    if (!environment.recordsRoot.empty()) {
+        m_records = std::make_unique<records::BatchRecords>(
+            records::RecordsSettings{environment.recordsRoot},
+            [this](const std::string& text) { AppendMainLogText(text); });
+    }
     BuildLayout();
     BindMembers();
     ConnectHandlers();
@@ -26,6 +31,7 @@ CVantorelDlg::CVantorelDlg(const ConsoleEnvironment& environment, QWidget* paren
 
 CVantorelDlg::~CVantorelDlg() {
     OnDestroy();
+    m_records.reset();  // its digest threads end while the logs they may speak to still exist
 }
 
 int CVantorelDlg::DoModal() {

@@ -25,6 +25,7 @@
 #include "link/link_platform.h"
 #include "link/platform/hotplug_monitor.h"
 #include "link/usb_interface.h"
+#include "records/batch_records.h"
 
 class QGroupBox;
 class QLayout;
@@ -178,6 +179,12 @@ public:
     // language lists; the controls only show it.
     images::ImageSelection m_selection;
 
+    // --- Records on disk (vantorel_dlg_records.cpp) ---
+    // Null when the environment names no records folder.
+    records::BatchRecords* Records() const { return m_records.get(); }
+    void OnOpenRecordsFolder();
+    void OnSaveMainLogAs();
+
     const Clock& GetClock() const { return m_clock; }
     const link::LinkPlatform& LinkPlatform() const { return m_linkPlatform; }
 
@@ -193,6 +200,12 @@ private:
     void FlushShownLog(ShownLog log);
     void AppendShownLog(ShownLog log, std::string_view text);
     void CloseLinks();
+    // Records (vantorel_dlg_records.cpp).
+    void StartBatchRecords();
+    void RecordBatchImages(const engine::DownloadImages& images);
+    void RecordSlotStart(int slot);
+    void RecordSlotEnd(int slot, uint32_t code, const std::string& statusText);
+    void RecordBatchEnd();
 
     // Layout (vantorel_dlg_layout.cpp).
     void BuildLayout();
@@ -212,6 +225,9 @@ private:
     QPlainTextEdit* m_pMainLogEdit = nullptr;  // 1017
     QPlainTextEdit* m_pAuxLogEdit = nullptr;   // 1071
     std::array<bool, kSlotCount> m_bFailCounted{};
+    std::array<std::chrono::system_clock::time_point, kSlotCount> m_slotStarted{};
+    std::array<uint64_t, kSlotCount> m_slotBytesAtStart{};
+    std::unique_ptr<records::BatchRecords> m_records;
     bool m_bInitialised = false;
     bool m_bSyncRestarted = false;
 

@@ -113,6 +113,14 @@ void CVantorelDlg::ShowImageSelection() {
     ShowCombo(m_controls.As<QComboBox>(ctl::kCscCombo), m_selection.CscCombo());
     ShowCombo(m_controls.As<QComboBox>(ctl::kLanguageCombo), m_selection.LanguageCombo());
     m_controls.Show(ctl::kAuxLog, m_selection.IsSelected(images::IMG_CSC));
+    // Each chosen file's digest is under way while the operator goes on.
+    if (m_records) {
+        for (const PathBox& box : kPathBoxes) {
+            if (m_selection.IsSelected(box.kind) && !m_selection.Path(box.kind).empty()) {
+                m_records->Digests().Request(m_selection.Path(box.kind));
+            }
+        }
+    }
 }
 
 bool CVantorelDlg::HasChosenImages() const {

@@ -46,6 +46,13 @@ constexpr int kSlotLabelWidth = 120;
 
 void CVantorelDlg::BuildLayout() {
     auto* menuBar = new QMenuBar(this);
+    QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
+    QAction* openRecords = file->addAction(QStringLiteral("Open records folder"));
+    openRecords->setEnabled(m_records != nullptr);
+    connect(openRecords, &QAction::triggered, this, [this] { OnOpenRecordsFolder(); });
+    QAction* saveLog = file->addAction(QStringLiteral("Save main log as..."));
+    saveLog->setShortcut(QKeySequence::SaveAs);
+    connect(saveLog, &QAction::triggered, this, [this] { OnSaveMainLogAs(); });
     QMenu* help = menuBar->addMenu(QStringLiteral("&Help"));
     QAction* about = help->addAction(StringResource(resources::IDS_ABOUTBOX));
     about->setShortcut(QKeySequence::HelpContents);

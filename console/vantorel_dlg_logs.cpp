@@ -39,6 +39,9 @@ void CVantorelDlg::AppendAuxLog(const char* format, ...) {
 
 void CVantorelDlg::AppendMainLogText(std::string_view text) {
     AppendShownLog(ShownLog::Main, text);
+    if (m_records) {
+        m_records->AppendMainLog(text);
+    }
 }
 
 void CVantorelDlg::AppendAuxLogText(std::string_view text) {
@@ -52,6 +55,9 @@ void CVantorelDlg::ClearAuxLog() {
 
 void CVantorelDlg::AppendSlotLogText(int slot, std::string_view text) {
     m_logs.AppendSlot(slot, text);
+    if (m_records) {
+        m_records->AppendSlotLog(slot, text);
+    }
 }
 
 // The log keeps every line; its edit is handed only the new text, on the dialog thread.

@@ -23,6 +23,7 @@ void CVantorelDlg::OnBnClickedDetect() {
                                   OperatorPrompts::Icon::Warning);
         return;
     }
+    StartBatchRecords();
     AppendMainLog(m_bWinUsbMode != 0 ? "[Setup] Windows Vista \r\n" : "[Setup] Windows XP \r\n");
     if (m_options.m_bControlSector != 0) {
         AppendMainLog("[Setup] Download PDA Ram Sector Size :%s MB \r\n",

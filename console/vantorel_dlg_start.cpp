@@ -30,6 +30,7 @@ void CVantorelDlg::OnStartDownloading() {
         m_bWinUsbMode != 0,
     };
     const bool bWaitAfterDownload = m_options.m_bWaitAfterDownload != 0;
+    RecordBatchImages(batch->images);
 
     // Every worker waits at the gate until all of them exist and every slot is marked, so
     // they start together (threads cannot be created suspended here). Workers run at normal
@@ -61,6 +62,7 @@ void CVantorelDlg::OnStartDownloading() {
             done->store(true);
         });
         m_bDetecting = 0;
+        RecordSlotStart(slot);
         m_aSlotStatus[slot].nState = SLOT_DOWNLOADING;
         --m_nSlotsLeft;
     }

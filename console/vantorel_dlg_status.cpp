@@ -60,12 +60,16 @@ int CVantorelDlg::OnSlotStatus(uint32_t wParam, uint32_t lParam) {
         RefreshDetectedCount();
     }
 
+    if (bSlotEnded) {
+        RecordSlotEnd(slot, wParam, action.strText);
+    }
     // The batch ends with the notification that ends its last slot; later notifications
     // (a repeated failure) do not end it again.
     if (bSlotEnded && m_nDetectedCount == m_nSuccessCount + m_nFailCount) {
         AppendMainLog(m_nFailCount != 0
                           ? "All Download finished. But failed device is detected \r\n"
                           : "All Download finished. \r\n");
+        RecordBatchEnd();
         EnableOperatorControls(true);
         m_controls.Enable(ctl::kDetect, false);
         m_controls.Enable(ctl::kStartDownloading, false);

@@ -10,6 +10,7 @@
 #include "link/message_sink.h"
 #include "link/platform/linux/linux_link_platform.h"
 #include "link/platform/linux/udev_hotplug_monitor.h"
+#include "records/records_location.h"
 
 int main(int argc, char** argv) {
     using namespace vantorel;
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
         sync,
         prompts,
         &hotplug,
+        records::DefaultRecordsRoot(),
     };
 
     host::CVantorelApp app(argc, argv, environment);

@@ -101,7 +101,8 @@ uint32_t CUsbInterface::Write(const void* buffer, uint32_t length) {
     if (!channel) {
         return 0;
     }
-    return static_cast<uint32_t>(channel->Write(static_cast<const uint8_t*>(buffer), length));
+    return CountWritten(
+        static_cast<uint32_t>(channel->Write(static_cast<const uint8_t*>(buffer), length)));
 }
 
 uint32_t CUsbInterface::Read(void* buffer, uint32_t length, bool bWait) {

@@ -48,6 +48,8 @@ public:
 
     // The path of the device this link opened last (m_szDevicePath).
     std::string DevicePath() const;
+    // Every byte this link has written since it was made, over all its sessions.
+    uint64_t BytesWritten() const { return m_bytesWritten.load(std::memory_order_relaxed); }
 
 protected:
     // One enumerated interface: true when it was opened and is now held by the link.
@@ -58,6 +60,10 @@ protected:
     // True when this interface is the one to open; records the path when none was asked for.
     bool AcceptPath(const std::string& interfacePath, const char* devicePath);
     void MarkReplyTimedOut() { m_bReplyTimedOut = true; }
+    uint32_t CountWritten(uint32_t count) {
+        m_bytesWritten.fetch_add(count, std::memory_order_relaxed);
+        return count;
+    }
 
     LinkPlatform m_platform;
 
@@ -69,6 +75,7 @@ private:
     std::string m_szDevicePath;
     std::atomic<bool> m_bOpened{false};
     std::atomic<bool> m_bReplyTimedOut{false};
+    std::atomic<uint64_t> m_bytesWritten{0};
 };
 
 }  // namespace vantorel::link

@@ -73,7 +73,7 @@ uint32_t CWinUsbInterface::Write(const void* buffer, uint32_t length) {
     }
     const TransferResult result =
         device->WritePipe(m_PipeInfo[1].pipeId, static_cast<const uint8_t*>(buffer), length);
-    return static_cast<uint32_t>(result.count);
+    return CountWritten(static_cast<uint32_t>(result.count));
 }
 
 uint32_t CWinUsbInterface::Read(void* buffer, uint32_t length, bool bWait) {

@@ -2,11 +2,18 @@
 // run it.
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <filesystem>
+#include <fstream>
 #include <regex>
+#include <sstream>
 #include <thread>
 
+#include "base/sha256.h"
 #include "emulator/flash_digest.h"
+#include "records/slot_report.h"
 #include "tests/bench/child_process.h"
 #include "tests/support/temp_dir.h"
 
@@ -16,6 +23,20 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kRunBound = 90s;
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::string Sha256Of(const std::string& path) {
+    const std::string bytes = ReadFile(path);
+    return Sha256::Of({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}).ToHex();
+}
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -35,7 +56,8 @@ protected:
     }
     // The sample set goes to the scratch directory, never to the user's own.
     std::vector<std::string> Environment() const {
-        return {"XDG_DATA_HOME=" + (scratch / "data").string()};
+        return {"XDG_DATA_HOME=" + (scratch / "data").string(),
+                "XDG_STATE_HOME=" + (scratch / "state").string()};
     }
     std::string Images() const { return (scratch / "images").string(); }
 
@@ -43,6 +65,46 @@ protected:
 };
 
 class BenchLinkTest : public BenchProgramTest, public ::testing::WithParamInterface<const char*> {};
+
+// A batch of eight with one handset failing leaves its records: the report names every
+// handset with its result and the images' digests, the main log ends as the window's did.
+TEST_F(BenchProgramTest, AHeadlessBatchLeavesItsLogsAndAReportPerHandset) {
+    const fs::path copy = scratch / "copy.jsonl";
+    const RunResult run =
+        Bench({"--headless", "--handsets", "8", "--images", Images(), "--time-scale", "0.01",
+               "--handset", "3:--wrong-sum-at 40", "--report", copy.string()});
+    EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
+    std::smatch found;
+    ASSERT_TRUE(std::regex_search(run.out, found, std::regex("Records: ([^\n]+)\n"))) << run.out;
+    const fs::path folder = found[1].str();
+    EXPECT_EQ(folder.parent_path(), scratch / "state" / "vantorel" / "batches");
+
+    const std::vector<std::string> lines =
+        records::ReadReportLines((folder / "report.jsonl").string());
+    ASSERT_EQ(lines.size(), 8u);
+    const std::string eboot = Sha256Of(Images() + "/eboot.eb0");
+    const std::string pda = Sha256Of(Images() + "/pda.nb0");
+    int done = 0;
+    for (const std::string& line : lines) {
+        const QJsonObject report =
+            QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+        const bool bFailed = report["slot"].toInt() == 3;
+        EXPECT_EQ(report["result"].toString(), bFailed ? "failed" : "done") << line;
+        EXPECT_FALSE(report["status_text"].toString().isEmpty()) << line;
+        done += bFailed ? 0 : 1;
+        const QJsonArray images = report["images"].toArray();
+        ASSERT_EQ(images.size(), 2) << line;
+        EXPECT_EQ(images[0].toObject()["sha256"].toString().toStdString(), eboot);
+        EXPECT_EQ(images[1].toObject()["sha256"].toString().toStdString(), pda);
+    }
+    EXPECT_EQ(done, 7);
+    EXPECT_EQ(records::ReadReportLines(copy.string()), lines);
+    const std::string mainLog = ReadFile(folder / "main.log");
+    const std::string end = "All Download finished. But failed device is detected \r\n";
+    ASSERT_GE(mainLog.size(), end.size());
+    EXPECT_EQ(mainLog.substr(mainLog.size() - end.size()), end);
+    EXPECT_TRUE(fs::exists(folder / "summary.json"));
+}
 
 TEST_P(BenchLinkTest, EightHandsetsEndJobDoneHavingFlashedTheSampleImages) {
     const RunResult run = Bench({"--headless", "--link", GetParam(), "--handsets", "8", "--images",

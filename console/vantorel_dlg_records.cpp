@@ -1,0 +1,105 @@
+// The records a batch leaves on disk: the dialog's side. The logs reach them line by line
+// as they reach the window (vantorel_dlg_logs.cpp); here a batch starts and ends, each
+// slot's run is measured, and the operator opens the folder or saves the main log.
+#include <QDesktopServices>
+#include <QFile>
+#include <QUrl>
+
+#include "console/operator_prompts.h"
+#include "console/vantorel_dlg.h"
+
+namespace vantorel::console {
+
+namespace {
+
+// The kinds as a report names them, in the order of the image kinds.
+constexpr std::array<const char*, 6> kKindNames{"eboot", "pda", "csc", "langpack", "phone", "smd"};
+
+}  // namespace
+
+void CVantorelDlg::StartBatchRecords() {
+    if (m_records) {
+        m_records->StartBatch(m_logs.Text(ShownLog::Main));
+    }
+}
+
+void CVantorelDlg::RecordBatchImages(const engine::DownloadImages& images) {
+    if (!m_records) {
+        return;
+    }
+    const std::array<std::pair<bool, const std::string*>, 6> chosen{{
+        {images.bEboot, &images.strEbootPath},
+        {images.bPda, &images.strPdaPath},
+        {images.bCsc, &images.strCscPath},
+        // A pack that the PDA image carries is read from the PDA file.
+        {images.bLangPack, images.strLangPath.empty() ? &images.strPdaPath : &images.strLangPath},
+        {images.bPhone, &images.strPhonePath},
+        {images.bSmd, &images.strSmdPath},
+    }};
+    std::vector<records::ReportedImage> reported;
+    for (size_t kind = 0; kind < chosen.size(); ++kind) {
+        if (chosen[kind].first && !chosen[kind].second->empty()) {
+            reported.push_back({kKindNames[kind], *chosen[kind].second, std::nullopt});
+        }
+    }
+    m_records->SetImages(std::move(reported));
+}
+
+void CVantorelDlg::RecordSlotStart(int slot) {
+    m_slotStarted[slot] = std::chrono::system_clock::now();
+    m_slotBytesAtStart[slot] = m_pUsb[slot] ? m_pUsb[slot]->BytesWritten() : 0;
+}
+
+void CVantorelDlg::RecordSlotEnd(int slot, uint32_t code, const std::string& statusText) {
+    if (!m_records) {
+        return;
+    }
+    records::SlotReport report;
+    report.slot = slot + 1;
+    report.device = m_pUsb[slot] ? m_pUsb[slot]->DevicePath() : std::string();
+    report.started = m_slotStarted[slot];
+    report.ended = std::chrono::system_clock::now();
+    report.bDone = m_aSlotStatus[slot].nState == SLOT_DONE;
+    report.status = code;
+    report.statusText = statusText;
+    report.bytes = m_pUsb[slot] ? m_pUsb[slot]->BytesWritten() - m_slotBytesAtStart[slot] : 0;
+    m_records->SlotEnded(std::move(report));
+}
+
+void CVantorelDlg::RecordBatchEnd() {
+    if (m_records) {
+        m_records->BatchEnded({{},
+                               std::chrono::system_clock::now(),
+                               m_nDetectedCount,
+                               m_nSuccessCount,
+                               m_nFailCount});
+    }
+}
+
+void CVantorelDlg::OnOpenRecordsFolder() {
+    if (!m_records) {
+        return;
+    }
+    const std::filesystem::path folder =
+        m_records->Folder().empty() ? m_records->Root() : m_records->Folder();
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(folder.c_str())));
+}
+
+void CVantorelDlg::OnSaveMainLogAs() {
+    const std::optional<QString> path =
+        m_env.prompts.ChooseSaveFile(this, QStringLiteral("Log (*.log)|*.log|Text (*.txt)|*.txt|"));
+    if (!path) {
+        return;
+    }
+    QFile file(*path);
+    const QByteArray text = QByteArray::fromStdString(m_logs.Text(ShownLog::Main));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size()) {
+        m_env.prompts.ShowMessage(
+            this, QStringLiteral("Cannot write %1: %2").arg(*path, file.errorString()), QString(),
+            OperatorPrompts::Icon::Error);
+    }
+}
+
+}  // namespace vantorel::console
