@@ -15,9 +15,9 @@ TEST(GadgetArguments, HandsetSettingsApplyToTheGadgetsThatFollowThem) {
     GadgetHandsetProgram program;
     std::string error;
     ASSERT_TRUE(ParseGadgetArguments(
-        Args{"--record-dir", "/tmp/records", "--reboot-delay-ms", "200", "--gadget",
-             "h1:dummy_udc.0", "--missing-reply-at", "300", "--gadget", "h2:dummy_udc.1",
-             "--clock-scale", "0.5", "--ffs-root", "/run/ffs"},
+        Args{"--record-dir", "/tmp/records", "--reboot-delay-ms", "200", "--pack-replies",
+             "--gadget", "h1:dummy_udc.0", "--missing-reply-at", "300", "--gadget",
+             "h2:dummy_udc.1", "--clock-scale", "0.5", "--ffs-root", "/run/ffs"},
         program, error))
         << error;
     ASSERT_EQ(program.gadgets.size(), 2u);
@@ -27,6 +27,8 @@ TEST(GadgetArguments, HandsetSettingsApplyToTheGadgetsThatFollowThem) {
     EXPECT_EQ(program.gadgets[1].udcName, "dummy_udc.1");
     EXPECT_EQ(program.gadgets[0].config.rebootDelay, Clock::Duration(200));
     EXPECT_EQ(program.gadgets[1].config.rebootDelay, Clock::Duration(200));
+    EXPECT_TRUE(program.gadgets[0].config.bPackReplies);
+    EXPECT_TRUE(program.gadgets[1].config.bPackReplies);
     EXPECT_FALSE(program.gadgets[0].faults.missingReplyAtPacket.has_value());
     EXPECT_EQ(program.gadgets[1].faults.missingReplyAtPacket, 300u);
     // Program-wide options hold wherever they stand.

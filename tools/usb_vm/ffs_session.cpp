@@ -186,17 +186,13 @@ bool FfsSession::ReadExact(uint8_t* data, size_t length, std::stop_token stop) {
 }
 
 bool FfsSession::Write(const uint8_t* data, size_t length) {
+    // One write is one IN transfer, never split: replies the handset packs together (at most
+    // a few words, far below a packet) reach the host in one short packet, as a real
+    // handset's would.
     m_outbound.assign(data, data + length);
-    size_t done = 0;
-    while (done < length) {
-        const auto count = Transfer(m_function.InEndpoint(), false, m_outbound.data() + done,
-                                    length - done, m_sessionStop);
-        if (!count || *count == 0) {
-            return false;
-        }
-        done += *count;
-    }
-    return true;
+    const auto count =
+        Transfer(m_function.InEndpoint(), false, m_outbound.data(), length, m_sessionStop);
+    return count && *count == length;
 }
 
 }  // namespace vantorel::usb_vm
