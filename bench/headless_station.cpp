@@ -72,7 +72,8 @@ bool HeadlessStation::DownloadAndWait() {
     if (m_script.PressStartIfReady()) {
         Note("pressed Start downloading");
     }
-    return console::StationScript::PumpUntil(
+    // Waits as the application does, so that what the process spends is the station's.
+    return console::StationScript::WaitUntil(
         [&] { return m_script.AttachedCount() == 0 || m_script.AllAttachedEnded(); }, Remaining());
 }
 

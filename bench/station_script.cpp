@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QTimer>
 #include <thread>
 
 #include "console/color_static_st.h"
@@ -138,6 +139,19 @@ bool StationScript::PumpUntil(const std::function<bool()>& done, std::chrono::mi
         }
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+bool StationScript::WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds bound) {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    QTimer ticker;  // its ticks end a wait that no event ends
+    ticker.start(50);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

@@ -38,6 +38,9 @@ public:
 
     // Handles the dialog's events until `done` holds; false when `bound` passed first.
     static bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds bound);
+    // The same, blocked in the event loop between events as the application's own loop is
+    // (checking `done` at least every 50 ms), so that the waiting costs no CPU of its own.
+    static bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds bound);
 
     int AttachedCount() const;
     // Slots ready or downloading.
