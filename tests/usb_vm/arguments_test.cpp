@@ -77,6 +77,14 @@ TEST(ProbeArguments, DefaultsProbeTwoWholeRunsAndAcceptBounds) {
     EXPECT_EQ(options.unplugBound, std::chrono::milliseconds(2500));
     EXPECT_EQ(options.gadgetPid, 42);
     EXPECT_EQ(options.bootLoaderVersion, "AB12");
+    EXPECT_EQ(options.bareRoundTrips, 0u);
+
+    ProbeOptions bare;
+    ASSERT_TRUE(
+        ParseProbeArguments(Args{"--handsets", "3", "--bare-round-trips", "4096"}, bare, error))
+        << error;
+    EXPECT_EQ(bare.bareRoundTrips, 4096u);
+    EXPECT_EQ(bare.TotalHandsets(), 3);
 }
 
 TEST(ProbeArguments, RefusesARunThatCannotShowWhatItClaims) {
@@ -89,6 +97,8 @@ TEST(ProbeArguments, RefusesARunThatCannotShowWhatItClaims) {
         {Args{"--eboot-size", "0"}, "bad value for --eboot-size"},
         {Args{"--eboot-version", "T4K"}, "bad value for --eboot-version"},
         {Args{"--unplug-ms"}, "missing value"},
+        {Args{"--bare-round-trips", "0"}, "bad value for --bare-round-trips"},
+        {Args{"--bare-round-trips", "10", "--victim", "h3"}, "no --victim"},
         {Args{"--bogus", "1"}, "unknown option --bogus"},
     };
     for (const auto& [args, message] : cases) {

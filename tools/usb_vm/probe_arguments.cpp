@@ -23,6 +23,8 @@ const char* const kUsbProbeUsage =
     "  --usb-devices DIR       sysfs USB devices (/sys/bus/usb/devices)\n"
     "  --protocol-version N    the handsets' protocol version word (24)\n"
     "  --eboot-version TEXT    the handsets' answer to the version query (T4K9)\n"
+    "  --bare-round-trips N    instead: N plain libusb round trips per handset (2048 bytes\n"
+    "                          out, the 4-byte echo in) and the process CPU they took\n"
     "  --present-ms N  --reopen-ms N  --unplug-ms N  --hold-ms N  --run-ms N   time bounds\n";
 
 namespace {
@@ -91,6 +93,9 @@ bool ParseOption(const std::string& option, const std::string& value, ProbeOptio
         options.bootLoaderVersion = value;
         return value.size() == 4;
     }
+    if (option == "--bare-round-trips") {
+        return ParseNumber(value, options.bareRoundTrips) && options.bareRoundTrips > 0;
+    }
     if (option == "--present-ms") {
         return ParseMilliseconds(value, options.presentBound);
     }
@@ -137,6 +142,10 @@ bool ParseProbeArguments(const std::vector<std::string>& args, ProbeOptions& opt
     }
     if (options.fullRunHandsets < 1 && options.victim.empty()) {
         error = "nothing to probe: no handsets and no victim";
+        return false;
+    }
+    if (options.bareRoundTrips > 0 && !options.victim.empty()) {
+        error = "--bare-round-trips unplugs no handset: no --victim";
         return false;
     }
     // The victim's silent packet must lie inside its boot loader transfer.

@@ -40,6 +40,10 @@ struct ProbeOptions {
     std::chrono::milliseconds victimHold{1000};     // how long the read blocks before that
     std::chrono::milliseconds runBound{240000};     // for all handsets together
 
+    // When not 0: instead of the whole runs, this many bare libusb round trips per handset
+    // (a 2048-byte data packet out, its echo in), for the CPU they cost.
+    uint32_t bareRoundTrips = 0;
+
     bool bHelp = false;
 
     int TotalHandsets() const { return fullRunHandsets + (victim.empty() ? 0 : 1); }
