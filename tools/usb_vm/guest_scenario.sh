@@ -113,7 +113,7 @@ run_probe() {
 run_station() {
   local station_args=(--real --handsets "$total" --timeout 240 --uncheck "Wait after download"
     --eboot "$images/eboot.eb0" --csc "$images/single.csc" --pda "$images/pda.nb0"
-    --phone "$images/phone.bin")
+    --phone "$images/phone.bin" --records "$result/records")
   log "station ${station_args[*]}"
   started=$(date +%s%N)
   QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp HOME=/tmp \
@@ -146,7 +146,7 @@ run_station() {
   done_names=$(seq -s, -f 'h%g' 1 "$handsets")
   local check_args=(--record-dir "$records" --gadget-pid "$gadget_pid" --done "$done_names"
     --eboot "$images/eboot.eb0" --csc "$images/single.csc" --pda "$images/pda.nb0"
-    --phone "$images/phone.bin")
+    --phone "$images/phone.bin" --records "$result/records")
   if [ "$unplug" = 1 ]; then check_args+=(--unfinished "h$total"); fi
   "$bin/vantorel-record-check" "${check_args[@]}" >"$result/record-check.log" 2>&1 || status=1
   local bytes
