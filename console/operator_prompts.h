@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <optional>
 
+class QSettings;
 class QWidget;
 
 namespace vantorel::console {
@@ -32,14 +34,27 @@ public:
 // A "Name (*.ext)|*.ext|" pair list as Qt's file-dialog filter ("Name (*.ext);;...").
 QString QtFileFilter(const QString& pairs);
 
-// The real boxes and dialogs.
+// The real boxes and dialogs. Each kind of file dialog (known by its filter) opens in the
+// folder a file was last chosen from with it, remembered across runs in `settingsFile` (the
+// user's own settings when empty); the first time in `firstFolder`.
 class QtOperatorPrompts final : public OperatorPrompts {
 public:
+    explicit QtOperatorPrompts(QString firstFolder = {}, QString settingsFile = {});
+
     void ShowMessage(QWidget* parent, const QString& text, const QString& caption,
                      Icon icon) override;
     bool ConfirmOkCancel(QWidget* parent, const QString& text, const QString& caption) override;
     std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& filter) override;
     std::optional<QString> ChooseSaveFile(QWidget* parent, const QString& filter) override;
+
+    // The folder the dialog with `filter` opens in.
+    QString StartFolder(const QString& filter) const;
+
+private:
+    std::unique_ptr<QSettings> OpenSettings() const;
+
+    QString m_firstFolder;
+    QString m_settingsFile;
 };
 
 }  // namespace vantorel::console

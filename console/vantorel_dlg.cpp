@@ -2,10 +2,12 @@
 
 #include <QIcon>
 #include <QMetaObject>
+#include <QScreen>
 #include <cstdlib>
 
 #include "console/about_dlg.h"
 #include "console/string_resource.h"
+#include "console/window_fit.h"
 #include "link/winusb_interface.h"
 #include "resources/string_table.h"
 
@@ -36,6 +38,10 @@ CVantorelDlg::~CVantorelDlg() {
 
 int CVantorelDlg::DoModal() {
     OnInitDialog();
+    // A laptop screen is smaller than the window likes to be; it opens whole on it.
+    if (const QScreen* shownOn = screen()) {
+        resize(FittedSize(size(), minimumSizeHint(), shownOn->availableGeometry(), kTypicalFrame));
+    }
     return exec();
 }
 

@@ -5,17 +5,21 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 
 #include "base/clock.h"
+#include "console/colorref.h"
 #include "console/console_environment.h"
 #include "console/control_ids.h"
 #include "console/control_registry.h"
 #include "console/dialog_message_sink.h"
+#include "console/failure_reasons.h"
 #include "console/log_book.h"
 #include "console/options_record.h"
+#include "console/slot_pace.h"
 #include "console/slot_state.h"
 #include "console/stack_int.h"
 #include "engine/attach_handshake.h"
@@ -28,6 +32,7 @@
 #include "records/batch_records.h"
 
 class QGroupBox;
+class QLabel;
 class QLayout;
 class QPlainTextEdit;
 class QSocketNotifier;
@@ -69,11 +74,15 @@ public:
     void OnBnClickedResetAll();           // "reset all" (1069)
     void OnBnClickedResetSlot(int slot);  // 1049, 1062..1068
     void EnableSlotResetButton(int slot);
+    // The label's background, with the caption in black or white, whichever reads better on it.
+    void SetSlotLabelColour(int slot, COLORREF background);
     void EnableOperatorControls(bool bEnable);
     void RefreshDetectedCount();  // control 1025
 
     // --- Options and Detect ---
-    void OnBnClickedDetect();         // 1021
+    void OnBnClickedDetect();  // 1021
+    // After Detect: tells how many handsets were already plugged in (they are not attached).
+    void ReportHandsetsAlreadyPresent();
     void OnBnClickedSmdBinary();      // 1097
     void OnBnClickedControlSector();  // 1104
     void OnBnClickedSetUgm();         // 1088
@@ -104,6 +113,15 @@ public:
     // --- Status notifications ---
     // The handler of one WM_SLOT_STATUS notification; runs on the dialog thread.
     int OnSlotStatus(uint32_t wParam, uint32_t lParam);
+    // Keeps the slot's pace in step with a status notification, and shows it.
+    void TrackSlotPace(int slot, uint32_t code, uint32_t value);
+    // The signalled slot's handset is back after its reboot: the link's re-opening begins.
+    void TrackReconnection(int slot);
+    void ShowSlotPace(int slot);
+    // A slot's worker has ended. A failed slot then adds its status text and the last line its
+    // worker logged (the reason) to its own log, and the reason to its bar's tooltip.
+    void OnWorkerEnded(int slot);
+    bool IsWorkerRunning(int slot) const;
     // From a worker: a blocking hand-over to the dialog thread; on it: a direct call.
     void SendSlotStatus(uint32_t code, uint32_t lParam) override;
 
@@ -132,6 +150,9 @@ public:
     // --- Slot table ---
     std::array<CColorStaticST*, kSlotCount> m_lblSlot{};
     std::array<CTextProgressCtrl*, kSlotCount> m_prgSlot{};
+    // Beside each bar: rate and time left, or the time in a wait (slot_pace.h).
+    std::array<QLabel*, kSlotCount> m_lblPace{};
+    std::array<SlotPace, kSlotCount> m_slotPace;
     std::array<SLOT_STATUS, kSlotCount> m_aSlotStatus;
     std::array<std::atomic<int32_t>, kSlotCount> m_nTurn{};
     std::array<std::atomic<int32_t>, kSlotCount> m_nTurnTotal{};
@@ -146,6 +167,7 @@ public:
     int32_t m_bWinUsbMode = 0;
     CStackInt m_stackFreeSlots;
     LogBook m_logs;  // m_strMainLog, m_strAuxLog, m_strSlotLog
+    FailureReasons m_failureReasons;
 
     // --- Options ---
     OptionsRecord m_options;
@@ -225,6 +247,7 @@ private:
     QPlainTextEdit* m_pMainLogEdit = nullptr;  // 1017
     QPlainTextEdit* m_pAuxLogEdit = nullptr;   // 1071
     std::array<bool, kSlotCount> m_bFailCounted{};
+    std::array<std::optional<std::string>, kSlotCount> m_strFailureToExplain;
     std::array<std::chrono::system_clock::time_point, kSlotCount> m_slotStarted{};
     std::array<uint64_t, kSlotCount> m_slotBytesAtStart{};
     std::unique_ptr<records::BatchRecords> m_records;

@@ -54,6 +54,7 @@ void CVantorelDlg::OnDeviceChange(link::DeviceEventKind kind, const std::string&
         if (slot != kSlotCount) {
             g_aPdaDetect[slot].DetectEvent().Set();
             AppendMainLog("PDADetectEvent%d\r\n", slot + 1);
+            TrackReconnection(slot);
         }
         if (m_nDetectedCount < kSlotCount && m_nSlotsLeft > 0) {
             if (m_bDetecting == 0) {
@@ -113,7 +114,7 @@ int CVantorelDlg::AttachHandset(const std::string& arrivalName) {
     // (this very one, when a failed attach had recorded the path) would end the worker's
     // wait after the reboot before the handset has even left the bus.
     g_aPdaDetect[slot].DetectEvent().Reset();
-    m_lblSlot[slot]->SetBkColor(kReadyColour);
+    SetSlotLabelColour(slot, kReadyColour);
     m_prgSlot[slot]->SetWindowText(QStringLiteral("Ready to download..."));
 
     if (m_options.m_bStartImmediately != 0 || m_nDetectedCount == kSlotCount) {

@@ -105,10 +105,15 @@ void CVantorelDlg::OnCbnSelchangeLanguage() {
 }
 
 void CVantorelDlg::ShowImageSelection() {
+    // A long path does not fit its box: the tooltip holds the whole of it.
+    const auto showPath = [this](int id, const std::string& path) {
+        m_controls.SetText(id, PathText(path));
+        GetDlgItem(id)->setToolTip(PathText(path));
+    };
     for (const PathBox& box : kPathBoxes) {
-        m_controls.SetText(box.id, PathText(m_selection.Path(box.kind)));
+        showPath(box.id, m_selection.Path(box.kind));
     }
-    m_controls.SetText(ctl::kImgPath, PathText(m_selection.ImgPath()));
+    showPath(ctl::kImgPath, m_selection.ImgPath());
     m_controls.SetText(ctl::kEbootVersion, QString::fromStdString(m_selection.EbootVersion()));
     ShowCombo(m_controls.As<QComboBox>(ctl::kCscCombo), m_selection.CscCombo());
     ShowCombo(m_controls.As<QComboBox>(ctl::kLanguageCombo), m_selection.LanguageCombo());

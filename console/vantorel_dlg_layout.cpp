@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "console/color_static_st.h"
@@ -41,6 +42,9 @@ constexpr std::array<ImageRow, 7> kImageRows{{
 }};
 
 constexpr int kSlotLabelWidth = 120;
+constexpr int kPaceRefreshMs = 500;
+constexpr int kSlotBarMinWidth = 230;
+constexpr int kPathMinWidth = 180;
 
 }  // namespace
 
@@ -87,7 +91,7 @@ QGroupBox* CVantorelDlg::BuildImagesGroup() {
         button->setAutoDefault(false);
         auto* path = new QLineEdit(group);
         path->setReadOnly(true);
-        path->setMinimumWidth(260);
+        path->setMinimumWidth(kPathMinWidth);  // the tooltip shows a longer path whole
         m_controls.Add(image.buttonId, button);
         m_controls.Add(image.pathId, path);
         grid->addWidget(button, row, 0);
@@ -163,6 +167,10 @@ QGroupBox* CVantorelDlg::BuildSlotTable() {
     auto* grid = new QGridLayout(group);
     QFont labelFont = font();
     labelFont.setBold(true);
+    QFont paceFont = font();
+    if (paceFont.pointSizeF() > 0) {
+        paceFont.setPointSizeF(paceFont.pointSizeF() * 0.85);
+    }
     for (int slot = 0; slot < kSlotCount; ++slot) {
         auto* label = new CColorStaticST(group);
         label->setAlignment(Qt::AlignCenter);
@@ -171,6 +179,14 @@ QGroupBox* CVantorelDlg::BuildSlotTable() {
         label->setMinimumHeight(26);
         auto* bar = new CTextProgressCtrl(group);
         bar->setMinimumHeight(26);
+        bar->setMinimumWidth(kSlotBarMinWidth);  // room for its longest status text
+        // The pace reads as a small second line under the bar, so the table stays narrow.
+        auto* pace = new QLabel(group);
+        pace->setFont(paceFont);
+        pace->setContentsMargins(4, 0, 0, 0);
+        pace->setToolTip(QStringLiteral(
+            "While data moves: the rate and the time left for this image. In a wait (reboot, "
+            "re-connection, wait after download): the time waited and the time left at most."));
         auto* reset = new QPushButton(QStringLiteral("Reset"), group);
         auto* seeLog = new QPushButton(QStringLiteral("See Log"), group);
         reset->setAutoDefault(false);
@@ -178,16 +194,30 @@ QGroupBox* CVantorelDlg::BuildSlotTable() {
 
         m_lblSlot[slot] = label;
         m_prgSlot[slot] = bar;
+        m_lblPace[slot] = pace;
         m_controls.Add(kSlotLabelIds[slot], label);
         m_controls.Add(kSlotProgressIds[slot], bar);
         m_controls.Add(kSlotResetIds[slot], reset);
         m_controls.Add(kSlotSeeLogIds[slot], seeLog);
-        grid->addWidget(label, slot, 0);
-        grid->addWidget(bar, slot, 1);
-        grid->addWidget(reset, slot, 2);
-        grid->addWidget(seeLog, slot, 3);
+        const int row = 2 * slot;
+        grid->addWidget(label, row, 0, 2, 1);
+        grid->addWidget(bar, row, 1);
+        grid->addWidget(pace, row + 1, 1);
+        grid->addWidget(reset, row, 2, 2, 1);
+        grid->addWidget(seeLog, row, 3, 2, 1);
     }
     grid->setColumnStretch(1, 1);
+    grid->setVerticalSpacing(1);
+    // Waits count on between notifications.
+    auto* paceTimer = new QTimer(this);
+    connect(paceTimer, &QTimer::timeout, this, [this] {
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            if (!m_slotPace[slot].IsIdle()) {
+                ShowSlotPace(slot);
+            }
+        }
+    });
+    paceTimer->start(kPaceRefreshMs);
     return group;
 }
 

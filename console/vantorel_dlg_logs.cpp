@@ -38,6 +38,7 @@ void CVantorelDlg::AppendAuxLog(const char* format, ...) {
 }
 
 void CVantorelDlg::AppendMainLogText(std::string_view text) {
+    m_failureReasons.Note(WorkerSlotOfThisThread(), text);
     AppendShownLog(ShownLog::Main, text);
     if (m_records) {
         m_records->AppendMainLog(text);

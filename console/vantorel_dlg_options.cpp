@@ -4,7 +4,9 @@
 #include "console/operator_prompts.h"
 #include "console/string_resource.h"
 #include "console/vantorel_dlg.h"
+#include "engine/attach_handshake.h"
 #include "engine/download_batch.h"
+#include "link/interface_class.h"
 #include "resources/string_table.h"
 
 namespace vantorel::console {
@@ -36,6 +38,31 @@ void CVantorelDlg::OnBnClickedDetect() {
     m_bDetecting = 1;
     EnableOperatorControls(false);
     m_controls.Enable(ctl::kResetAll, true);
+    ReportHandsetsAlreadyPresent();
+}
+
+// Only arrivals are attached: a handset that was plugged in before Detect sits unnoticed
+// unless the operator is told to plug it in again.
+void CVantorelDlg::ReportHandsetsAlreadyPresent() {
+    const auto present = m_env.directory.ListPresent(link::GUID_DEVINTERFACE_DOWNLOAD);
+    if (!present) {
+        return;
+    }
+    int unattached = 0;
+    for (const std::string& path : *present) {
+        bool bHeld = false;
+        for (int slot = 0; slot < kSlotCount && !bHeld; ++slot) {
+            bHeld = m_aSlotStatus[slot].nState != SLOT_WAITING &&
+                    engine::SameDeviceName(m_pUsb[slot]->DevicePath(), path);
+        }
+        unattached += bHeld ? 0 : 1;
+    }
+    if (unattached > 0) {
+        AppendMainLog(
+            "[Setup] %d handset(s) in download mode already plugged in: they attach when "
+            "unplugged and plugged in again.\r\n",
+            unattached);
+    }
 }
 
 void CVantorelDlg::OnBnClickedSmdBinary() {

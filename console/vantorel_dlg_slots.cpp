@@ -1,6 +1,7 @@
 // The slot table's resets and the operator-control group.
 #include <QPlainTextEdit>
 
+#include "console/caption_contrast.h"
 #include "console/color_static_st.h"
 #include "console/pda_detect.h"
 #include "console/slot_status_text.h"
@@ -16,13 +17,16 @@ void CVantorelDlg::ResetSlot(int slot) {
     m_aSlotStatus[slot].nState = SLOT_WAITING;
     m_aSlotStatus[slot].nImageKind = IMG_EBOOT;
     m_bFailCounted[slot] = false;
+    m_strFailureToExplain[slot].reset();
     if (m_pUsb[slot] && m_pUsb[slot]->IsOpened()) {
         m_pUsb[slot]->Close();
     }
-    m_lblSlot[slot]->SetTextColor(
-        FromQColor(m_lblSlot[slot]->palette().color(QPalette::ToolTipText)));
-    m_lblSlot[slot]->SetBkColor(kWaitingColour);
+    SetSlotLabelColour(slot, kWaitingColour);
     m_prgSlot[slot]->SetWindowText(QStringLiteral("Waiting for device.."));
+    m_prgSlot[slot]->setToolTip(QString());
+    m_failureReasons.Forget(slot);
+    m_slotPace[slot].Idle();
+    ShowSlotPace(slot);
     m_prgSlot[slot]->SetRange(0, 100);
     m_prgSlot[slot]->SetPos(0);
     m_stackFreeSlots.Push(slot);
@@ -87,6 +91,11 @@ void CVantorelDlg::OnBnClickedResetSlot(int slot) {
 
 void CVantorelDlg::EnableSlotResetButton(int slot) {
     m_controls.Enable(kSlotResetIds[slot], true);
+}
+
+void CVantorelDlg::SetSlotLabelColour(int slot, COLORREF background) {
+    m_lblSlot[slot]->SetBkColor(background);
+    m_lblSlot[slot]->SetTextColor(ReadableTextColour(background));
 }
 
 void CVantorelDlg::EnableOperatorControls(bool bEnable) {

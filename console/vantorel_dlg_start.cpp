@@ -1,9 +1,11 @@
 // "Start downloading": one worker thread per ready slot, all released together.
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QMetaObject>
 #include <chrono>
 #include <latch>
 
+#include "console/failure_reasons.h"
 #include "console/pda_detect.h"
 #include "console/vantorel_dlg.h"
 #include "engine/download_worker.h"
@@ -56,10 +58,14 @@ void CVantorelDlg::OnStartDownloading() {
         param.pImages = &batch->images;
         param.pOptions = &batch->options;
         param.pClock = &m_clock;
-        m_workers[slot] = std::jthread([param, batch, gate, done](std::stop_token stop) {
+        m_workers[slot] = std::jthread([this, param, batch, gate, done](std::stop_token stop) {
+            SetWorkerSlotOfThisThread(param.nSlot);
             gate->arrive_and_wait();
             engine::DownloadThreadProc(param, stop);
             done->store(true);
+            // The dialog joins its workers before it goes, so it is still there to be told.
+            QMetaObject::invokeMethod(
+                this, [this, slot = param.nSlot] { OnWorkerEnded(slot); }, Qt::QueuedConnection);
         });
         m_bDetecting = 0;
         RecordSlotStart(slot);
@@ -95,6 +101,10 @@ void CVantorelDlg::StopWorkers() {
         }
         m_workers[slot].join();
     }
+}
+
+bool CVantorelDlg::IsWorkerRunning(int slot) const {
+    return m_workers[slot].joinable() && m_workerDone[slot] && !m_workerDone[slot]->load();
 }
 
 void CVantorelDlg::SetImageKind(int slot, int32_t kind, bool resetPartIndex) {

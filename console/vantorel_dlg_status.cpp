@@ -1,4 +1,6 @@
 // Status notifications from the download workers.
+#include <utility>
+
 #include "console/color_static_st.h"
 #include "console/dialog_thread.h"
 #include "console/slot_status_text.h"
@@ -26,6 +28,9 @@ int CVantorelDlg::OnSlotStatus(uint32_t wParam, uint32_t lParam) {
     const StatusContext context{status.nImageKind, status.nPartIndex, m_nTurn[slot],
                                 m_nTurnTotal[slot]};
     const StatusAction action = DescribeSlotStatus(wParam, value, context);
+    if (!action.bFailed) {
+        m_failureReasons.Forget(slot);
+    }
     if (action.barPos) {
         m_prgSlot[slot]->SetPos(*action.barPos);
     }
@@ -34,7 +39,7 @@ int CVantorelDlg::OnSlotStatus(uint32_t wParam, uint32_t lParam) {
     }
     bool bSlotEnded = false;
     if (action.bFinished) {
-        m_lblSlot[slot]->SetBkColor(kFinishedColour);
+        SetSlotLabelColour(slot, kFinishedColour);
         status.nState = SLOT_DONE;
         status.nImageKind = IMG_FINISHED;
         ++m_nSuccessCount;
@@ -46,6 +51,7 @@ int CVantorelDlg::OnSlotStatus(uint32_t wParam, uint32_t lParam) {
     m_lblSlot[slot]->SetWindowText(
         QString::fromStdString(SlotLabelCaption(slot, status.nImageKind)));
     m_prgSlot[slot]->SetWindowText(QString::fromStdString(action.strText));
+    TrackSlotPace(slot, wParam, value);
 
     if (status.nState == SLOT_FAILED) {
         // A slot can report its failure more than once (a flash write on a closed link
@@ -54,8 +60,14 @@ int CVantorelDlg::OnSlotStatus(uint32_t wParam, uint32_t lParam) {
             m_bFailCounted[slot] = true;
             ++m_nFailCount;
             bSlotEnded = true;
+            // The worker often logs why right after the failure status: the slot explains
+            // itself once its worker has ended.
+            m_strFailureToExplain[slot] = action.strText;
+            if (!IsWorkerRunning(slot)) {
+                OnWorkerEnded(slot);
+            }
         }
-        m_lblSlot[slot]->SetBkColor(kFailedColour);
+        SetSlotLabelColour(slot, kFailedColour);
         EnableSlotResetButton(slot);
         RefreshDetectedCount();
     }
@@ -75,6 +87,19 @@ int CVantorelDlg::OnSlotStatus(uint32_t wParam, uint32_t lParam) {
         m_controls.Enable(ctl::kStartDownloading, false);
     }
     return 0;
+}
+
+// The main log says why a slot failed, among every slot's lines; the slot's own log and its
+// bar's tooltip say it too, where the operator looks at that slot.
+void CVantorelDlg::OnWorkerEnded(int slot) {
+    if (!m_strFailureToExplain[slot]) {
+        return;
+    }
+    const std::string statusText = *std::exchange(m_strFailureToExplain[slot], std::nullopt);
+    const std::string reason = m_failureReasons.Reason(slot);
+    AppendSlotLog(slot, "[Error:%d] %s%s%s\r\n", slot + 1, statusText.c_str(),
+                  reason.empty() ? "" : ": ", reason.c_str());
+    m_prgSlot[slot]->setToolTip(QString::fromStdString(reason.empty() ? statusText : reason));
 }
 
 }  // namespace vantorel::console

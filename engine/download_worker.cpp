@@ -24,7 +24,6 @@ constexpr uint32_t kFileFailure = 1;        // high half of 209/215/216 for file
 constexpr uint32_t kSmdBlockSize = 135168;  // 64 pages of 2048 + 64 bytes
 constexpr uint32_t kSmdBlocksPerRun = 800;
 constexpr uint32_t kMinProtocolVersion = 13;
-constexpr int kReconnectAttempts = 15;
 
 // Reads a header of `size` bytes at the file's position and hands it to its reader in
 // images/, which owns the header's markers; a file that ends first fails like a bad marker.
@@ -322,7 +321,7 @@ bool DownloadRun::RebootIntoNewBootLoader() {
         if (m_link.Open(&link::GUID_DEVINTERFACE_DOWNLOAD, m_nSlot, recordedPath.c_str())) {
             Log("[Setup:%d] Device is Re-Connected.\r\n", Tag());
             reconnected = true;
-        } else if (!Sleep(milliseconds(3000))) {
+        } else if (!Sleep(kReconnectPause)) {
             return false;
         }
     }
@@ -595,7 +594,7 @@ void DownloadRun::FinishRun() {
     if (m_bWaitAfterDownload) {
         Status(kStatusWaitingForBoot);
         const bool withLanguage = m_images.bLangPack || m_bImportedLanguage;
-        if (!Sleep(milliseconds(withLanguage ? 350000 : 200000))) {
+        if (!Sleep(withLanguage ? kWaitAfterDownloadWithLanguage : kWaitAfterDownload)) {
             return;
         }
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "console/text_progress_ctrl.h"
 #include "engine/boot_loader_protocol.h"
 #include "tests/station/e2e_fixture.h"
 
@@ -47,12 +48,24 @@ TEST_P(VersionRulesTest, EachSlotFollowsItsBootLoadersProtocolVersion) {
         if (!accepted) {
             ExpectFailed(slot, "[FAIL] EBOOT read error from file", "OK " + tag);
             EXPECT_TRUE(WaitForMainLog("[Setup:" + tag + "] Downloader tool version unmatch.\r\n"));
+            // The reason is where the operator looks at the slot, not only in the main log.
+            // The worker logs it after the failure, so the slot tells it once the worker ends.
+            EXPECT_TRUE(PumpUntil([&] { return !dlg->m_prgSlot[slot]->toolTip().isEmpty(); }));
+            const std::string slotLog = dlg->m_logs.SlotText(slot);
+            EXPECT_TRUE(slotLog.ends_with("[Error:" + tag +
+                                          "] [FAIL] EBOOT read error from file: Downloader "
+                                          "tool version unmatch.\r\n"))
+                << slotLog;
+            EXPECT_EQ(dlg->m_prgSlot[slot]->toolTip().toStdString(),
+                      "Downloader tool version unmatch.");
             EXPECT_EQ(codes.back(), kCmdFlashEboot) << "nothing after the boot loader";
             EXPECT_EQ(handsets[slot]->Record().reboots, 0u);
             continue;
         }
         ExpectDone(slot);
         EXPECT_FALSE(MainLogHas("[Setup:" + tag + "] Downloader tool version unmatch."));
+        EXPECT_EQ(dlg->m_logs.SlotText(slot).find("[Error:"), std::string::npos);
+        EXPECT_TRUE(dlg->m_prgSlot[slot]->toolTip().isEmpty());
         EXPECT_EQ(handsets[slot]->Record().reboots, 1u);
         // Below 18 the reboot is command 2, like the launch at the end; from 18 on it is 20.
         EXPECT_EQ(CountOf(codes, kCmdReboot), version >= 18 ? 1u : 0u);
