@@ -62,9 +62,11 @@ const char* const kBenchUsage =
     "  --no-records           keep no records on disk\n"
     "  --report FILE          headless: also append each handset's report line to FILE\n"
     "  -h, --help             this text\n"
+    "  --version              the bench's version\n"
     "\n"
     "Exit status: 0 every handset done; 1 a handset failed, did not attach or flashed\n"
-    "something else, or the batch timed out; 2 a bad command line.\n";
+    "something else, or the batch timed out; 2 a bad command line, or no display for the\n"
+    "window (--headless needs none).\n";
 
 namespace {
 
@@ -186,6 +188,10 @@ bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& o
             out.bHelp = true;
             continue;
         }
+        if (option == "--version") {
+            out.bVersion = true;
+            continue;
+        }
         if (option == "--headless") {
             out.bHeadless = true;
             continue;
@@ -291,7 +297,7 @@ bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& o
             }
         }
     }
-    if (out.bHelp) {
+    if (out.bHelp || out.bVersion) {
         return true;
     }
 

@@ -25,6 +25,7 @@ struct OptionChoice {
 // The bench's command line.
 struct BenchArguments {
     bool bHelp = false;
+    bool bVersion = false;
     bool bHeadless = false;
     // The station on this machine's real download-mode devices (libudev, libusb), headless:
     // no emulated handset; `nHandsets` is how many to wait for.

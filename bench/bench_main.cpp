@@ -10,6 +10,7 @@
 #include "bench/headless_run.h"
 #include "bench/image_plan.h"
 #include "bench/sample_directory.h"
+#include "console/program_start.h"
 #include "console/string_resource.h"
 #include "resources/string_table.h"
 
@@ -35,8 +36,17 @@ int main(int argc, char** argv) {
         std::fputs(kBenchUsage, stdout);
         return kExitPassed;
     }
+    if (args.bVersion) {
+        std::printf("vantorel-bench %s\n", console::ProgramVersion());
+        return kExitPassed;
+    }
     if (args.bHeadless) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    } else if (const auto reason =
+                   console::MissingDisplayReason(console::CurrentDisplayEnvironment())) {
+        std::fprintf(stderr, "vantorel-bench: %s; the window needs one, --headless needs none\n",
+                     reason->c_str());
+        return kExitBadArguments;
     }
 
     // The sample set is there for the operator's first pick; a bench that cannot write it
