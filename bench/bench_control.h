@@ -16,6 +16,7 @@ struct BenchHandsetView {
     std::string bootLoaderVersion;
     int faultChoice;             // index into FaultCaptions(); FaultCaptions().size(): custom
     std::string customSettings;  // the command line's settings of this handset, if any
+    int slot = -1;               // the station slot (0..7) that holds it; -1 none
 };
 
 // An external handset (a tty named on the command line).
@@ -49,6 +50,9 @@ public:
     virtual void SetTimeScale(double scale) = 0;
 
     virtual std::string SampleDirectory() const = 0;
+
+    // The station window shows: while it does, closing the panel closes the station first.
+    virtual bool IsStationShown() const = 0;
 };
 
 }  // namespace vantorel::console

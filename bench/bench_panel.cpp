@@ -21,6 +21,8 @@ namespace vantorel::console {
 namespace {
 
 constexpr int kRefreshMs = 200;
+// The fault list's shown width in characters; a longer fault reads in full when open.
+constexpr int kFaultShownLength = 13;
 
 struct Speed {
     const char* caption;
@@ -55,17 +57,17 @@ BenchPanel::BenchPanel(BenchControl& control, QWidget* parent)
         QStringLiteral("How fast protocol time runs. Changes only while no handset is attached: "
                        "the station starts afresh with the same images and options."));
     top->addWidget(m_speed);
-    top->addSpacing(16);
+    top->addStretch(1);
     auto* samples = new QLabel(
         QStringLiteral("Sample images: %1").arg(Text(m_control.SampleDirectory())), this);
     samples->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    top->addWidget(samples, 1);
 
     m_note = new QLabel(this);
     m_note->setWordWrap(true);
 
     auto* column = new QVBoxLayout(this);
     column->addLayout(top);
+    column->addWidget(samples);
     column->addWidget(BuildHandsetTable());
     if (QWidget* external = BuildExternalList()) {
         column->addWidget(external);
@@ -84,10 +86,13 @@ BenchPanel::BenchPanel(BenchControl& control, QWidget* parent)
     Refresh();
 }
 
+// Two lines per handset keep the panel narrow enough to stand beside the station on a
+// laptop screen: its setup on the first, what it does and has flashed on the second.
 QWidget* BenchPanel::BuildHandsetTable() {
     auto* group = new QGroupBox(QStringLiteral("Emulated handsets in download mode"), this);
     auto* grid = new QGridLayout(group);
-    const char* headings[] = {"", "Port", "Protocol", "EBOOT", "Fault", "Now", "Flashed"};
+    grid->setVerticalSpacing(2);
+    const char* headings[] = {"", "Port", "Slot", "Protocol", "EBOOT", "Fault"};
     for (int column = 0; column < static_cast<int>(std::size(headings)); ++column) {
         auto* heading = new QLabel(QString::fromLatin1(headings[column]), group);
         QFont bold = heading->font();
@@ -101,9 +106,14 @@ QWidget* BenchPanel::BuildHandsetTable() {
         Row widgets;
         widgets.plug = new QPushButton(QStringLiteral("Plug"), group);
         widgets.plug->setToolTip(QStringLiteral("Plug this handset in, or pull it out"));
+        widgets.plug->setMinimumWidth(0);
+        widgets.plug->setMaximumWidth(
+            widgets.plug->fontMetrics().horizontalAdvance(QStringLiteral("Unplug")) + 24);
         // A pseudo-terminal's link is known by its name; the tip tells where it lives.
         widgets.port = new QLabel(Text(view.port).section(QChar('/'), -1), group);
         widgets.port->setToolTip(Text(view.port));
+        widgets.slot = new QLabel(group);
+        widgets.slot->setToolTip(QStringLiteral("The station slot that holds this handset"));
         widgets.protocolVersion = new QSpinBox(group);
         widgets.protocolVersion->setRange(0, 9999);
         widgets.protocolVersion->setToolTip(
@@ -114,29 +124,38 @@ QWidget* BenchPanel::BuildHandsetTable() {
         widgets.bootLoaderVersion->setToolTip(
             QStringLiteral("The boot loader's version: 4 characters"));
         widgets.fault = new QComboBox(group);
+        widgets.fault->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        widgets.fault->setMinimumContentsLength(kFaultShownLength);
         for (const std::string& fault : faults) {
             widgets.fault->addItem(Text(fault));
+            widgets.fault->setItemData(widgets.fault->count() - 1, Text(fault), Qt::ToolTipRole);
         }
         if (!view.customSettings.empty()) {
-            widgets.fault->addItem(QStringLiteral("as given: %1").arg(Text(view.customSettings)));
+            const QString custom = QStringLiteral("as given: %1").arg(Text(view.customSettings));
+            widgets.fault->addItem(custom);
+            widgets.fault->setItemData(widgets.fault->count() - 1, custom, Qt::ToolTipRole);
         }
-        widgets.state = new QLabel(group);
-        widgets.state->setMinimumWidth(120);
-        widgets.flashed = new QLabel(group);
-        widgets.flashed->setMinimumWidth(260);
+        // What it does and has flashed: one line under its setup, wrapped onto a second
+        // rather than widening the panel or being cut; the tip holds the whole of it too.
+        widgets.now = new QLabel(group);
+        widgets.now->setWordWrap(true);
+        widgets.now->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        widgets.now->setFixedHeight(2 * widgets.now->fontMetrics().lineSpacing());
+        widgets.now->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        widgets.now->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
         widgets.protocolVersion->setValue(static_cast<int>(view.protocolVersion));
         widgets.bootLoaderVersion->setText(Text(view.bootLoaderVersion));
         widgets.fault->setCurrentIndex(view.faultChoice);
 
-        const int gridRow = row + 1;
-        grid->addWidget(widgets.plug, gridRow, 0);
-        grid->addWidget(widgets.port, gridRow, 1);
-        grid->addWidget(widgets.protocolVersion, gridRow, 2);
-        grid->addWidget(widgets.bootLoaderVersion, gridRow, 3);
-        grid->addWidget(widgets.fault, gridRow, 4);
-        grid->addWidget(widgets.state, gridRow, 5);
-        grid->addWidget(widgets.flashed, gridRow, 6);
+        const int setupRow = 1 + 2 * row;
+        grid->addWidget(widgets.plug, setupRow, 0);
+        grid->addWidget(widgets.port, setupRow, 1);
+        grid->addWidget(widgets.slot, setupRow, 2);
+        grid->addWidget(widgets.protocolVersion, setupRow, 3);
+        grid->addWidget(widgets.bootLoaderVersion, setupRow, 4);
+        grid->addWidget(widgets.fault, setupRow, 5);
+        grid->addWidget(widgets.now, setupRow + 1, 1, 1, 5);
 
         connect(widgets.plug, &QPushButton::clicked, this, [this, row] { OnPlugClicked(row); });
         connect(widgets.protocolVersion, &QSpinBox::editingFinished, this,
@@ -146,7 +165,7 @@ QWidget* BenchPanel::BuildHandsetTable() {
         connect(widgets.fault, &QComboBox::activated, this, [this, row] { OnSetupEdited(row); });
         m_rows.push_back(widgets);
     }
-    grid->setColumnStretch(6, 1);
+    grid->setColumnStretch(5, 1);
     return group;
 }
 
@@ -170,8 +189,16 @@ void BenchPanel::Refresh() {
         const BenchHandsetView view = m_control.Handset(row);
         Row& widgets = m_rows[row];
         widgets.plug->setText(view.bPlugged ? QStringLiteral("Unplug") : QStringLiteral("Plug"));
-        widgets.state->setText(Text(view.state));
-        widgets.flashed->setText(Text(view.flashed));
+        widgets.slot->setText(view.slot >= 0 ? QStringLiteral("PDA %1").arg(view.slot + 1)
+                                             : QStringLiteral("-"));
+        QString now = Text(view.state);
+        if (!view.flashed.empty()) {
+            now += QStringLiteral("; flashed: %1").arg(Text(view.flashed));
+        }
+        if (widgets.now->text() != now) {
+            widgets.now->setText(now);
+            widgets.now->setToolTip(now);
+        }
         // A plugged handset keeps the setup it was plugged with.
         widgets.protocolVersion->setEnabled(!view.bPlugged);
         widgets.bootLoaderVersion->setEnabled(!view.bPlugged);
@@ -241,10 +268,17 @@ void BenchPanel::ShowNote(const QString& text, bool bError) {
     m_note->setText(text);
 }
 
-// The panel belongs to the station: closing it closes the station, which may ask first.
+// The panel belongs to the station: closing it closes the station, which may ask first; the
+// panel goes only once the station has.
 void BenchPanel::closeEvent(QCloseEvent* event) {
-    event->ignore();
-    emit closeRequested();
+    if (m_control.IsStationShown()) {
+        emit closeRequested();
+    }
+    if (m_control.IsStationShown()) {
+        event->ignore();
+    } else {
+        event->accept();
+    }
 }
 
 }  // namespace vantorel::console

@@ -15,8 +15,8 @@ namespace vantorel::console {
 class BenchControl;
 
 // The bench beside the station window: a Plug button per emulated handset with its port,
-// boot-loader versions and fault, what the handset does now and what it has flashed; the
-// external handsets; and the speed of protocol time.
+// the slot it landed in, boot-loader versions and fault, what the handset does now and what
+// it has flashed; the external handsets; and the speed of protocol time.
 class BenchPanel : public QWidget {
     Q_OBJECT
 
@@ -40,11 +40,11 @@ private:
     struct Row {
         QPushButton* plug = nullptr;
         QLabel* port = nullptr;
+        QLabel* slot = nullptr;
         QSpinBox* protocolVersion = nullptr;
         QLineEdit* bootLoaderVersion = nullptr;
         QComboBox* fault = nullptr;
-        QLabel* state = nullptr;
-        QLabel* flashed = nullptr;
+        QLabel* now = nullptr;  // what it does now and what it has flashed
     };
 
     QWidget* BuildHandsetTable();

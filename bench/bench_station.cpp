@@ -3,19 +3,24 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QScreen>
+#include <QTimer>
 #include <cstdio>
 
 #include "bench/bench_panel.h"
 #include "bench/station_script.h"
 #include "console/options_record.h"
 #include "console/vantorel_dlg.h"
+#include "console/window_fit.h"
 #include "emulator/flash_check.h"
+#include "engine/attach_handshake.h"
 
 namespace vantorel::bench {
 
 namespace {
 
-constexpr int kStationHeight = 640;
+constexpr QSize kStationPreferred{1180, 760};
+constexpr int kPanelWidth = 560;  // before the panel exists
+constexpr int kPlaceAgainMs = 300;
 
 // The emulator settings that the panel's choices stand for; later words win.
 std::string ComposeSettings(const std::string& custom, uint32_t protocolVersion,
@@ -61,7 +66,8 @@ BenchStation::BenchStation(EmulatedBench& bench, const BenchArguments& args,
       m_startOptions(args.options),
       m_recordsRoot(RecordsRoot(args)),
       m_faultChoice(kBenchSlots, 0),
-      m_customSettings(kBenchSlots) {
+      m_customSettings(kBenchSlots),
+      m_prompts(QString::fromStdString(m_sampleDirectory)) {
     for (int row = 0; row < kBenchSlots; ++row) {
         m_customSettings[row] =
             m_bench.EmulatedCount() > row ? m_bench.Setup(row).strSettings : std::string();
@@ -92,6 +98,8 @@ void BenchStation::Open(const std::vector<emulator::ChosenImage>& images) {
     });
     PlaceWindows();
     m_panel->show();
+    // Once shown, the window manager's real frames are known: placed again to fit them.
+    QTimer::singleShot(kPlaceAgainMs, this, [this] { PlaceWindows(); });
 }
 
 void BenchStation::CreateStation() {
@@ -138,17 +146,29 @@ void BenchStation::CloseStation() {
     m_dlg.reset();  // its destructor stops the workers and closes the links
 }
 
+// Side by side, so both fit a laptop's screen whole: the station on the left, the panel on
+// the right at its natural width.
 void BenchStation::PlaceWindows() {
+    if (!m_dlg) {
+        return;
+    }
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1280, 1024);
-    if (m_dlg) {
-        m_dlg->resize(std::min(area.width(), 1180), kStationHeight);
-        m_dlg->move(area.topLeft());
-    }
+    const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1366, 768);
+    const QMargins frame = console::FrameOf(*m_dlg);
+    const QSize panelHint = m_panel ? m_panel->sizeHint() : QSize(kPanelWidth, 0);
+    const QSize panelMinimum = m_panel ? m_panel->minimumSizeHint() : QSize(kPanelWidth, 0);
+    const console::SideBySide placed = console::PlaceSideBySide(
+        area, frame, kStationPreferred, m_dlg->minimumSizeHint(), panelHint, panelMinimum);
+    m_dlg->resize(placed.station.size());
+    m_dlg->move(placed.station.topLeft() - QPoint(frame.left(), frame.top()));
     if (m_panel) {
-        m_panel->resize(std::min(area.width(), 1180), m_panel->sizeHint().height());
-        m_panel->move(area.left(), area.top() + kStationHeight + 40);
+        m_panel->resize(placed.panel.size());
+        m_panel->move(placed.panel.topLeft() - QPoint(frame.left(), frame.top()));
     }
+}
+
+bool BenchStation::IsStationShown() const {
+    return m_dlg && m_dlg->isVisible();
 }
 
 console::BenchHandsetView BenchStation::Handset(int row) const {
@@ -163,7 +183,22 @@ console::BenchHandsetView BenchStation::Handset(int row) const {
         setup.config.bootLoaderVersion,
         m_faultChoice[row],
         m_customSettings[row],
+        SlotOf(row),
     };
+}
+
+int BenchStation::SlotOf(int row) const {
+    const std::string instance = m_bench.InstanceName(row);
+    if (!m_dlg || instance.empty()) {
+        return -1;
+    }
+    for (int slot = 0; slot < console::kSlotCount; ++slot) {
+        if (m_dlg->m_aSlotStatus[slot].nState != console::SLOT_WAITING &&
+            engine::SameDeviceName(m_dlg->m_strDeviceName[slot], instance)) {
+            return slot;
+        }
+    }
+    return -1;
 }
 
 bool BenchStation::SetHandsetSetup(int row, uint32_t protocolVersion,

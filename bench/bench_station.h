@@ -49,6 +49,7 @@ public:
     bool CanChangeTimeScale() const override;
     void SetTimeScale(double scale) override;
     std::string SampleDirectory() const override { return m_sampleDirectory; }
+    bool IsStationShown() const override;
 
 private:
     // A fresh station window on the bench's clock, initialised and hooked to the bench.
@@ -59,6 +60,7 @@ private:
     void ShowStation(const std::vector<OptionChoice>& options);
     void CloseStation();
     void PlaceWindows();
+    int SlotOf(int row) const;
 
     EmulatedBench& m_bench;
     const std::string m_sampleDirectory;

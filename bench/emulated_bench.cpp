@@ -156,7 +156,8 @@ HandsetState EmulatedBench::State(int row) const {
     if (runner->IsPlugged()) {
         return HandsetState::InDownloadMode;
     }
-    if (end == emulator::SessionEnd::Reboot) {
+    // Pulled out while rebooting, it does not come back.
+    if (end == emulator::SessionEnd::Reboot && m_rows[row].bWanted) {
         return HandsetState::Rebooting;
     }
     return HandsetState::Unplugged;
