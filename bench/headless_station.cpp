@@ -32,6 +32,12 @@ void Note(const std::string& text) {
 HeadlessStation::HeadlessStation(const StationPlatform& platform, const BenchArguments& args)
     : m_args(args),
       m_deadline(std::chrono::steady_clock::now() + args.timeout),
+      m_diagnostics([this](std::string_view line) {
+          ++m_nDiagnostics;
+          if (line.starts_with("FAILED to open ")) {
+              ++m_nFailedOpens;
+          }
+      }),
       m_dlg(console::ConsoleEnvironment{platform.directory, platform.serial, platform.bulk,
                                         platform.bOffersBulkLinks, platform.clock, m_sync,
                                         m_prompts, &platform.hotplug, RecordsRoot(args)}),
@@ -84,6 +90,10 @@ int HeadlessStation::Report(const std::vector<ExpectedHandset>& expected,
         std::printf("%s\n", SlotLine(outcome).c_str());
     }
     std::fputs(WithPlainLineEnds(m_script.MainLog()).c_str(), stdout);
+    if (m_nDiagnostics > 0) {
+        std::printf("diagnostics: %d line(s) not shown, %d of them \"FAILED to open ...\"\n",
+                    m_nDiagnostics.load(), m_nFailedOpens.load());
+    }
     const Verdict verdict =
         JudgeRun(outcomes, expected, chosen, !bEnded, static_cast<int>(m_args.timeout.count()));
     for (const std::string& line : verdict.lines) {

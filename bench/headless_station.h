@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <optional>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "console/console_environment.h"
 #include "console/vantorel_dlg.h"
 #include "emulator/flash_check.h"
+#include "link/message_sink.h"
 
 namespace vantorel::bench {
 
@@ -52,6 +54,10 @@ public:
 private:
     const BenchArguments& m_args;
     const std::chrono::steady_clock::time_point m_deadline;
+    // The station's diagnostics would break up the report: they are counted in it instead.
+    std::atomic<int> m_nDiagnostics{0};
+    std::atomic<int> m_nFailedOpens{0};
+    link::DiagnosticCapture m_diagnostics;
     console::ConsolePrompts m_prompts;
     console::BenchSyncService m_sync;
     console::CVantorelDlg m_dlg;

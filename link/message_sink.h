@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace vantorel::link {
 
@@ -15,7 +17,21 @@ public:
     virtual void ShowMessage(const std::string& text, const std::string& caption = {}) = 0;
 };
 
-// Diagnostics the operator never sees, one line on standard error.
+// Diagnostics the operator never sees ("FAILED to open %s\n", ...), on standard output.
 void WriteDiagnostic(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// While one lives, diagnostics go to it instead of standard output, so that a program that
+// prints a report of its own on standard output can count them rather than interleave them.
+// `receive` may be called from any thread, one call at a time.
+class DiagnosticCapture {
+public:
+    explicit DiagnosticCapture(std::function<void(std::string_view)> receive);
+    ~DiagnosticCapture();
+    DiagnosticCapture(const DiagnosticCapture&) = delete;
+    DiagnosticCapture& operator=(const DiagnosticCapture&) = delete;
+
+private:
+    std::function<void(std::string_view)> m_previous;
+};
 
 }  // namespace vantorel::link
