@@ -17,6 +17,7 @@
 #include "bench/station_script.h"
 #include "console/operator_prompts.h"
 #include "console/vantorel_dlg.h"
+#include "tests/bench/no_records.h"
 #include "tests/support/temp_dir.h"
 #include "tools/make_images/sample_images.h"
 
@@ -67,17 +68,11 @@ std::vector<uint8_t> FileSlice(const std::string& path, uint64_t offset, uint64_
     return bytes;
 }
 
-BenchArguments NoRecords() {
-    BenchArguments args;
-    args.bNoRecords = true;  // nothing in the user's own state folder
-    return args;
-}
-
 class BenchStationTest : public ::testing::Test {
 protected:
     BenchStationTest()
         : bench(LinkChoice::Bulk, {}, {}, kStartSpeed),
-          station(bench, NoRecords(), (files / "samples").string()) {
+          station(bench, test::NoRecords(), (files / "samples").string()) {
         // The station's own open-file dialog, answered as the operator answers it; any other
         // box is noted and closed, so a refusal fails the test instead of hanging it.
         QObject::connect(&fileAnswerer, &QTimer::timeout, [this] {

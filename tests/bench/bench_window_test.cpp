@@ -13,6 +13,7 @@
 #include "bench/sample_directory.h"
 #include "console/vantorel_dlg.h"
 #include "console/window_fit.h"
+#include "tests/bench/no_records.h"
 #include "tests/support/temp_dir.h"
 
 namespace vantorel::bench::test {
@@ -49,7 +50,7 @@ protected:
 
     static constexpr int kStillRunning = 99;
     vantorel::test::TempDir scratch;
-    BenchArguments args{.bNoRecords = true};  // nothing in the user's own state folder
+    BenchArguments args = test::NoRecords();
     EmulatedBench bench;
     BenchStation station;
     int confirmations = 0;
@@ -131,7 +132,7 @@ protected:
           station(bench, args, scratch.Path().string()) {}
 
     vantorel::test::TempDir scratch;
-    BenchArguments args{.bNoRecords = true};  // nothing in the user's own state folder
+    BenchArguments args = test::NoRecords();
     EmulatedBench bench;
     BenchStation station;
 };
