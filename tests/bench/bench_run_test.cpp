@@ -26,15 +26,10 @@ constexpr auto kRunBound = 90s;
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using vantorel::test::ReadFileText;
 
 std::string Sha256Of(const std::string& path) {
-    const std::string bytes = ReadFile(path);
+    const std::string bytes = ReadFileText(path);
     return Sha256::Of({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}).ToHex();
 }
 
@@ -99,7 +94,7 @@ TEST_F(BenchProgramTest, AHeadlessBatchLeavesItsLogsAndAReportPerHandset) {
     }
     EXPECT_EQ(done, 7);
     EXPECT_EQ(records::ReadReportLines(copy.string()), lines);
-    const std::string mainLog = ReadFile(folder / "main.log");
+    const std::string mainLog = ReadFileText(folder / "main.log");
     const std::string end = "All Download finished. But failed device is detected \r\n";
     ASSERT_GE(mainLog.size(), end.size());
     EXPECT_EQ(mainLog.substr(mainLog.size() - end.size()), end);

@@ -23,12 +23,7 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-std::string ReadText(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using vantorel::test::ReadFileText;
 
 // The file's text with the time in front of each line taken off; false when a line lacks it.
 bool WithoutStamps(const std::string& text, std::string& bare) {
@@ -84,10 +79,10 @@ TEST_F(RecordsTest, LogsReachTheirFilesAsWrittenWithTheTimeInFront) {
 
     // Nothing is buffered: the lines are there before the batch ends.
     std::string bare;
-    ASSERT_TRUE(WithoutStamps(ReadText(folder / "main.log"), bare))
-        << ReadText(folder / "main.log");
+    ASSERT_TRUE(WithoutStamps(ReadFileText(folder / "main.log"), bare))
+        << ReadFileText(folder / "main.log");
     EXPECT_EQ(bare, "chosen before Detect\r\n[Setup] Windows Vista \r\nhalf a line\r\n");
-    ASSERT_TRUE(WithoutStamps(ReadText(folder / "slot-3.log"), bare));
+    ASSERT_TRUE(WithoutStamps(ReadFileText(folder / "slot-3.log"), bare));
     EXPECT_EQ(bare, "[Setup:3] slot line\r\n");
     EXPECT_FALSE(fs::exists(folder / "slot-9.log"));
 
@@ -150,10 +145,10 @@ TEST_F(RecordsTest, AReportLineWaitsForTheDigestsAndNamesTheImagesWhole) {
     const QJsonObject second = Json(lines[1]);
     EXPECT_EQ(second["result"].toString(), "failed");
     EXPECT_FALSE(second.contains("boot_loader_version"));
-    EXPECT_EQ(ReadText(copy), ReadText(file)) << "the copy gets the same lines";
+    EXPECT_EQ(ReadFileText(copy), ReadFileText(file)) << "the copy gets the same lines";
 
     records->BatchEnded({{}, std::chrono::system_clock::now(), 2, 1, 1});
-    const QJsonObject summary = Json(ReadText(records->Folder() / "summary.json"));
+    const QJsonObject summary = Json(ReadFileText(records->Folder() / "summary.json"));
     EXPECT_EQ(summary["detected"].toInt(), 2);
     EXPECT_EQ(summary["done"].toInt(), 1);
     EXPECT_EQ(summary["failed"].toInt(), 1);
@@ -183,7 +178,7 @@ TEST_F(RecordsTest, AFolderThatCannotBeWrittenPausesTheRecordsOnceAndTheyResume)
     ASSERT_EQ(said.size(), 2u);
     EXPECT_NE(said[1].find("Records on disk resumed"), std::string::npos) << said[1];
     std::string bare;
-    ASSERT_TRUE(WithoutStamps(ReadText(records->Folder() / "main.log"), bare));
+    ASSERT_TRUE(WithoutStamps(ReadFileText(records->Folder() / "main.log"), bare));
     EXPECT_EQ(bare, "fourth\r\n");
 }
 

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <sstream>
 #include <stdexcept>
 
 namespace vantorel::test {
@@ -29,6 +30,13 @@ std::string TempDir::WriteFile(const std::string& name, const std::vector<uint8_
         throw std::runtime_error("cannot write " + path.string());
     }
     return path.string();
+}
+
+std::string ReadFileText(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }
 
 std::vector<uint8_t> PatternBytes(size_t count, uint32_t seed) {

@@ -26,6 +26,9 @@ private:
     std::filesystem::path m_path;
 };
 
+// The whole content of a file; empty when it cannot be read.
+std::string ReadFileText(const std::filesystem::path& path);
+
 // `count` bytes of a fixed pseudo-random pattern, different for each seed.
 std::vector<uint8_t> PatternBytes(size_t count, uint32_t seed);
 
