@@ -38,7 +38,7 @@ std::string Stamped(std::string_view text, bool& bAtLineStart) {
     return stamped;
 }
 
-// The number written right after `prefix` in "[Setup:<n>]<rest>" lines, per slot.
+// The slot (0 to 7) of a "[Setup:<n>]..." line, whose n counts from 1.
 std::optional<int> SetupSlot(std::string_view line) {
     constexpr std::string_view kSetup = "[Setup:";
     if (!line.starts_with(kSetup)) {

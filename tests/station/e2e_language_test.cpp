@@ -40,6 +40,20 @@ protected:
             },
             std::chrono::seconds(90));
     }
+    // Detect, one handset, the batch run to its end without the wait after download; the
+    // slot must end done.
+    bool RunOneHandsetBatch() {
+        SetOption(kWaitAfterDownloadBox, false);
+        PressDetect();
+        Attach(1);
+        std::set<std::string> shown;
+        if (!RunBatchWatchingTheLanguage(shown)) {
+            ADD_FAILURE() << MainLog();
+            return false;
+        }
+        ExpectDone(0);
+        return true;
+    }
     void ExpectLanguageSent(int slot, uint32_t index, const std::string& code) const {
         handsets[static_cast<size_t>(slot)]->Emulator().Inspect([&](const FlashRecord& record) {
             ASSERT_TRUE(record.languageChoice) << "slot " << slot + 1;
@@ -83,13 +97,7 @@ TEST_P(LanguageRunTest, APackChosenAfterACscListSendsThePickedLanguage) {
     ChooseImage(ctl::kCscButton, set.csc);
     ChooseImage(ctl::kLangButton, set.langPack);
     ASSERT_TRUE(PickLanguage("Korean(Korea)"));
-    SetOption(kWaitAfterDownloadBox, false);
-    PressDetect();
-    Attach(1);
-    std::set<std::string> shown;
-    ASSERT_TRUE(RunBatchWatchingTheLanguage(shown)) << MainLog();
-
-    ExpectDone(0);
+    ASSERT_TRUE(RunOneHandsetBatch());
     ExpectLanguageSent(0, 3, "0412");
 }
 
@@ -107,13 +115,7 @@ TEST_P(LanguageRunTest, APdaPackChosenAfterALanIsTheOneSentWhole) {
     ChooseImage(ctl::kLangButton, otherLan);
     ChooseImage(ctl::kPdaButton, set.pdaWithLang);
     EXPECT_TRUE(PickLanguage("French(France)")) << "the PDA pack's own languages";
-    SetOption(kWaitAfterDownloadBox, false);
-    PressDetect();
-    Attach(1);
-    std::set<std::string> shown;
-    ASSERT_TRUE(RunBatchWatchingTheLanguage(shown)) << MainLog();
-
-    ExpectDone(0);
+    ASSERT_TRUE(RunOneHandsetBatch());
     // The sample ".lan" holds exactly the pack behind the PDA image.
     const std::vector<ChosenImage> chosen{{images::IMG_EBOOT, set.eboot},
                                           {images::IMG_PDA, set.pdaWithLang},
