@@ -5,7 +5,7 @@
 //
 //   vantorel-benchmarks [--quick] [--runs N] [--json FILE] [--only GROUP]... [--benchmark_...]
 //
-// GROUP is one of bytesum, one_slot, eight_slots, memory, console.
+// GROUP is one of bytesum, one_slot, eight_slots, memory, console, soak.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -19,6 +19,7 @@
 
 #include "benchmarks/bench_files.h"
 #include "benchmarks/figure_runs.h"
+#include "benchmarks/soak_child.h"
 #include "benchmarks/station_child.h"
 
 namespace {
@@ -73,6 +74,9 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], kStationRunFlag) == 0) {
         return StationRunMain(argc - 1, argv + 1);
     }
+    if (argc > 1 && std::strcmp(argv[1], kSoakRunFlag) == 0) {
+        return SoakRunMain(argc - 1, argv + 1);
+    }
     Arguments arguments = TakeArguments(argc, argv);
     // Before the application exists: the dialog is measured offscreen.
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -113,6 +117,9 @@ int main(int argc, char** argv) {
     }
     if (wanted("console")) {
         AddConsoleFigures(plan, figures);
+    }
+    if (wanted("soak")) {
+        AddSoakFigures(plan, figures);
     }
     AddMachineFigures("after", figures);
     benchmark::Shutdown();

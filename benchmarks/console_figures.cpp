@@ -1,19 +1,23 @@
 #include "benchmarks/console_figures.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QMetaObject>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextDocument>
+#include <QTimer>
+#include <algorithm>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
 
+#include "benchmarks/shown_console.h"
 #include "benchmarks/thread_cpu.h"
-#include "console/console_environment.h"
-#include "console/operator_prompts.h"
-#include "console/sync_service_controller.h"
 #include "console/vantorel_dlg.h"
-#include "link/platform/emulated/emulated_bus.h"
 
 namespace vantorel::benchmarks {
 
@@ -21,50 +25,15 @@ namespace {
 
 using console::CVantorelDlg;
 
-class SilentPrompts final : public console::OperatorPrompts {
-public:
-    void ShowMessage(QWidget*, const QString&, const QString&, Icon) override {}
-    bool ConfirmOkCancel(QWidget*, const QString&, const QString&) override { return true; }
-    std::optional<QString> ChooseOpenFile(QWidget*, const QString&) override {
-        return std::nullopt;
+// Runs the dialog's event loop until `done` holds, blocked between events as the
+// application's own loop is, so that the waiting costs no CPU of its own.
+void WaitFor(const std::function<bool()>& done) {
+    QTimer ticker;  // wakes a wait that no event would end
+    ticker.start(1);
+    while (!done()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-};
-
-class NoSyncPrograms final : public console::SyncServiceController {
-public:
-    void StopSyncProcesses(bool) override {}
-    void RestartSyncProcesses(bool) override {}
-};
-
-// The main dialog initialised as at start-up and shown, so its widgets paint as they would.
-class ShownConsole {
-public:
-    ShownConsole() {
-        console::ConsoleEnvironment environment{.directory = m_bus,
-                                                .serial = m_bus,
-                                                .bulk = m_bus,
-                                                .bBulkLinkOffered = false,
-                                                .clock = Clock{0.0},
-                                                .sync = m_sync,
-                                                .prompts = m_prompts,
-                                                .hotplug = nullptr};
-        m_dlg = std::make_unique<CVantorelDlg>(environment);
-        m_dlg->OnInitDialog();
-        m_dlg->show();
-        QApplication::processEvents();
-    }
-    ~ShownConsole() {
-        m_dlg->hide();
-        m_dlg.reset();
-    }
-    CVantorelDlg& Dlg() { return *m_dlg; }
-
-private:
-    link::emulated::EmulatedBus m_bus;
-    NoSyncPrograms m_sync;
-    SilentPrompts m_prompts;
-    std::unique_ptr<CVantorelDlg> m_dlg;
-};
+}
 
 }  // namespace
 
@@ -73,23 +42,27 @@ MainLogAppends MeasureMainLogAppends(int lines) {
     ShownConsole shown;
     CVantorelDlg& dlg = shown.Dlg();
     const size_t before = dlg.m_logs.Text(console::ShownLog::Main).size();
+    const QTextDocument& shownText =
+        *qobject_cast<QPlainTextEdit*>(dlg.GetDlgItem(console::ctl::kMainLog))->document();
+    const int shownBefore = shownText.blockCount();
 
+    // Block after block, each followed by the event loop until the edit shows it: the cost
+    // of a line is its append and its share of putting it on screen, in the dialog's CPU.
     MainLogAppends result;
-    const double start = WallSeconds();
-    double blockStart = start;
-    for (int line = 0; line < lines; ++line) {
-        dlg.AppendMainLog("[PDA:%d] %d turn write complete\r\n", line % 8 + 1, line);
-        if (line + 1 == kBlock) {
-            result.firstThousandSeconds = WallSeconds() - blockStart;
+    std::vector<double> blockSeconds;
+    const double start = ThreadCpuSeconds();
+    for (int line = 0; line < lines;) {
+        const double blockStart = ThreadCpuSeconds();
+        const int blockEnd = std::min(lines, line + kBlock);
+        for (; line < blockEnd; ++line) {
+            dlg.AppendMainLog("[PDA:%d] %d turn write complete\r\n", line % 8 + 1, line);
         }
-        if (line + 1 == lines - kBlock) {
-            blockStart = WallSeconds();
-        }
+        WaitFor([&] { return shownText.blockCount() >= shownBefore + line; });
+        blockSeconds.push_back(ThreadCpuSeconds() - blockStart);
     }
-    const double end = WallSeconds();
-    result.totalSeconds = end - start;
-    result.lastThousandSeconds = end - blockStart;
-    QApplication::processEvents();
+    result.totalSeconds = ThreadCpuSeconds() - start;
+    result.firstThousandSeconds = blockSeconds.front();
+    result.lastThousandSeconds = blockSeconds.back();
 
     const std::string text = dlg.m_logs.Text(console::ShownLog::Main);
     size_t counted = 0;
@@ -97,7 +70,9 @@ MainLogAppends MeasureMainLogAppends(int lines) {
          at = text.find("turn write complete", at + 1)) {
         ++counted;
     }
-    result.ok = counted == static_cast<size_t>(lines);
+    QPlainTextEdit* edit = qobject_cast<QPlainTextEdit*>(dlg.GetDlgItem(console::ctl::kMainLog));
+    result.ok = counted == static_cast<size_t>(lines) &&
+                edit->verticalScrollBar()->value() == edit->verticalScrollBar()->maximum();
     return result;
 }
 

@@ -4,10 +4,13 @@
 #include <fstream>
 #include <thread>
 
+#include "bench/sample_directory.h"
 #include "benchmarks/bare_pty.h"
 #include "benchmarks/bench_files.h"
 #include "benchmarks/byte_sum_benchmarks.h"
 #include "benchmarks/console_figures.h"
+#include "benchmarks/event_loop_run.h"
+#include "benchmarks/soak_child.h"
 #include "benchmarks/station_child.h"
 #include "benchmarks/station_runs.h"
 #include "engine/boot_loader_protocol.h"
@@ -84,6 +87,11 @@ BenchPlan BenchPlan::Quick() {
     plan.smallImageBytes = 2u << 20;
     plan.logLines = 5000;
     plan.notificationsPerWorker = 200;
+    plan.latenessBatches = 1;
+    plan.latenessPdaBytes = 2u << 20;
+    plan.stormLinesPerBatch = 2000;
+    plan.soakBatches = 4;
+    plan.soakBaselineBatch = 2;
     return plan;
 }
 
@@ -264,6 +272,44 @@ void AddMemoryFigures(const BenchPlan& plan, std::vector<Figure>& figures) {
                        large.notificationsPerMiB, "1/MiB"});
 }
 
+namespace {
+
+// How late the dialog's event loop runs while whole batches go through the station.
+void AddEventLoopFigures(const BenchPlan& plan, std::vector<Figure>& figures) {
+    Progress("Event loop: %d batch(es) of 8 handsets per run, %d storm lines each, %d runs\n",
+             plan.latenessBatches, plan.stormLinesPerBatch, plan.runs);
+    const std::string pda = plan.scratchDir + "/lateness.nb0";
+    const std::string phone = plan.scratchDir + "/lateness_modem.bin";
+    std::vector<double> p99;
+    double worst = kNotMeasured;
+    if (!WriteSparsePdaImage(pda, plan.latenessPdaBytes, 0x5A5A5A5A) ||
+        !WriteSparseFile(phone, plan.latenessPdaBytes / 4)) {
+        Progress("  the image files could not be written\n");
+    } else {
+        // No boot loader: at clock scale 0 the wait for a rebooting handset would be no wait.
+        const std::vector<emulator::ChosenImage> images{{images::IMG_PDA, pda},
+                                                        {images::IMG_PHONE, phone}};
+        for (int run = 0; run < plan.runs; ++run) {
+            const EventLoopRun lateness =
+                MeasureEventLoopLateness(images, plan.latenessBatches, plan.stormLinesPerBatch);
+            if (!lateness.ok) {
+                Progress("  run %d failed: %s\n", run + 1, lateness.error.c_str());
+                continue;
+            }
+            p99.push_back(lateness.p99Ms);
+            worst = worst == worst ? std::max(worst, lateness.maxMs) : lateness.maxMs;
+            Progress("  run %d: %zu ticks, p99 %.2f ms, max %.2f ms late\n", run + 1,
+                     lateness.ticks, lateness.p99Ms, lateness.maxMs);
+        }
+    }
+    figures.push_back(
+        {"ui.event_loop.lateness_p99_ms", p99.empty() ? kNotMeasured : Median(p99), "ms"});
+    // The worst tick of every run, not a median: one stall is what the operator notices.
+    figures.push_back({"ui.event_loop.lateness_max_ms", p99.empty() ? kNotMeasured : worst, "ms"});
+}
+
+}  // namespace
+
 void AddConsoleFigures(const BenchPlan& plan, std::vector<Figure>& figures) {
     Progress("Main log: %d appends on the dialog thread, %d runs\n", plan.logLines, plan.runs);
     std::vector<double> total;
@@ -311,6 +357,31 @@ void AddConsoleFigures(const BenchPlan& plan, std::vector<Figure>& figures) {
         {"status.elapsed_per_notification", wall.empty() ? kNotMeasured : Median(wall), "us"});
     figures.push_back(
         {"status.handler_direct_call", direct.empty() ? kNotMeasured : Median(direct), "us"});
+    AddEventLoopFigures(plan, figures);
+}
+
+void AddSoakFigures(const BenchPlan& plan, std::vector<Figure>& figures) {
+    Progress("Soak: %d batches of 8 handsets in a station process, growth after batch %d\n",
+             plan.soakBatches, plan.soakBaselineBatch);
+    std::string error;
+    const std::string samples = plan.scratchDir + "/sample-images";
+    std::optional<SoakRun> soak;
+    if (!bench::EnsureSampleSet(samples, error)) {
+        Progress("  no sample set: %s\n", error.c_str());
+    } else {
+        soak = RunSoakProcess(plan.selfPath, plan.soakBatches, plan.soakBaselineBatch, samples);
+    }
+    const bool ok = soak && soak->ok;
+    if (ok) {
+        Progress("  %d batches in %.1f s\n", soak->batches, soak->wallSeconds);
+    } else {
+        Progress("  the soak process failed\n");
+    }
+    figures.push_back({"soak.rss_growth_mib", ok ? soak->residentGrowthMiB : kNotMeasured, "MiB"});
+    figures.push_back(
+        {"soak.fd_growth", ok ? static_cast<double>(soak->descriptorGrowth) : kNotMeasured, "fds"});
+    figures.push_back({"soak.thread_growth",
+                       ok ? static_cast<double>(soak->threadGrowth) : kNotMeasured, "threads"});
 }
 
 void AddMachineFigures(const char* when, std::vector<Figure>& figures) {

@@ -21,6 +21,11 @@ struct BenchPlan {
     uint32_t smallImageBytes = 64u << 20;
     int logLines = 100000;
     int notificationsPerWorker = 5000;
+    int latenessBatches = 3;  // per run, with the event loop's lateness recorded throughout
+    uint32_t latenessPdaBytes = 32u << 20;
+    int stormLinesPerBatch = 20000;
+    int soakBatches = 500;
+    int soakBaselineBatch = 10;
     std::string selfPath;  // this program, started again as the station process
     std::string scratchDir;
 
@@ -37,6 +42,8 @@ void AddEightSlotFigures(const BenchPlan& plan, LinkKind kind, std::vector<Figur
 // Peak resident memory of a station process running eight whole downloads.
 void AddMemoryFigures(const BenchPlan& plan, std::vector<Figure>& figures);
 void AddConsoleFigures(const BenchPlan& plan, std::vector<Figure>& figures);
+// Growth of a station process's memory, descriptors and threads over many batches.
+void AddSoakFigures(const BenchPlan& plan, std::vector<Figure>& figures);
 
 // The machine: cores and the load averages over 1 minute (a shared machine's noise).
 void AddMachineFigures(const char* when, std::vector<Figure>& figures);

@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "benchmarks/event_loop_lateness.h"
 #include "benchmarks/figures.h"
 #include "benchmarks/station_runs.h"
 
@@ -19,6 +20,21 @@ TEST(FiguresTest, MedianOfOddEvenAndNoSamples) {
     EXPECT_DOUBLE_EQ(Median({4.0, 1.0, 3.0, 2.0}), 2.5);
     EXPECT_DOUBLE_EQ(Median({7.0}), 7.0);
     EXPECT_DOUBLE_EQ(Median({}), 0.0);
+}
+
+// Nearest rank: of 200 ticks the 99th percentile is the 198th smallest, so two stalls fit
+// in the top 1 % and a third shows.
+TEST(FiguresTest, PercentileIsTheNearestRank) {
+    std::vector<double> ticks(198, 1.0);
+    ticks.push_back(40.0);
+    ticks.push_back(12.0);
+    EXPECT_DOUBLE_EQ(PercentileOf(ticks, 0.99), 1.0);
+    ticks[0] = 9.0;
+    EXPECT_DOUBLE_EQ(PercentileOf(ticks, 0.99), 9.0);
+    EXPECT_DOUBLE_EQ(PercentileOf(ticks, 1.0), 40.0);
+    EXPECT_DOUBLE_EQ(PercentileOf(ticks, 0.5), 1.0);
+    EXPECT_DOUBLE_EQ(PercentileOf({3.0}, 0.99), 3.0);
+    EXPECT_DOUBLE_EQ(PercentileOf({}, 0.99), 0.0);
 }
 
 // One object per figure with its three members; text is escaped and a figure that could

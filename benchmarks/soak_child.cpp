@@ -1,0 +1,96 @@
+#include "benchmarks/soak_child.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+
+#include "bench/sample_directory.h"
+#include "benchmarks/child_process.h"
+#include "benchmarks/process_status.h"
+#include "benchmarks/station_batches.h"
+#include "benchmarks/thread_cpu.h"
+
+namespace vantorel::benchmarks {
+
+namespace {
+
+struct Usage {
+    long residentKb = -1;
+    int descriptors = -1;
+    long threads = -1;
+};
+
+Usage UsageNow() {
+    return {ProcessStatusField("VmRSS"), OpenDescriptorCount(), ProcessStatusField("Threads")};
+}
+
+}  // namespace
+
+int SoakRunMain(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "%s BATCHES BASELINE_BATCH SAMPLE_DIR\n", kSoakRunFlag);
+        return 2;
+    }
+    const int batches = std::atoi(argv[1]);
+    const int baselineBatch = std::atoi(argv[2]);
+    const std::string sampleDirectory = argv[3];
+    if (baselineBatch < 1 || batches <= baselineBatch) {
+        std::fprintf(stderr, "%s: the baseline batch must come before the last\n", kSoakRunFlag);
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+
+    // No boot loader: at clock scale 0 the wait for a rebooting handset would be no wait.
+    StationBatches station({{images::IMG_PDA, bench::SamplePdaPath(sampleDirectory)},
+                            {images::IMG_PHONE, sampleDirectory + "/phone.bin"}});
+    std::string error;
+    if (!station.ChooseImages(error)) {
+        std::fprintf(stderr, "soak: %s\n", error.c_str());
+        return 1;
+    }
+    Usage baseline;
+    const double start = WallSeconds();
+    for (int batch = 1; batch <= batches; ++batch) {
+        if (!station.RunBatch(error)) {
+            std::fprintf(stderr, "soak: batch %d: %s\n", batch, error.c_str());
+            return 1;
+        }
+        if (batch == baselineBatch) {
+            baseline = UsageNow();
+        }
+    }
+    const Usage last = UsageNow();
+    std::printf("batches=%d rss_kb=%ld,%ld fds=%d,%d threads=%ld,%ld wall=%.3f\n", batches,
+                baseline.residentKb, last.residentKb, baseline.descriptors, last.descriptors,
+                baseline.threads, last.threads, WallSeconds() - start);
+    std::fflush(stdout);
+    return 0;
+}
+
+std::optional<SoakRun> RunSoakProcess(const std::string& program, int batches, int baselineBatch,
+                                      const std::string& sampleDirectory) {
+    const auto output = RunChildProcess({program, kSoakRunFlag, std::to_string(batches),
+                                         std::to_string(baselineBatch), sampleDirectory});
+    if (!output) {
+        return std::nullopt;
+    }
+    SoakRun run;
+    Usage from;
+    Usage to;
+    if (std::sscanf(output->text.c_str(),
+                    "batches=%d rss_kb=%ld,%ld fds=%d,%d threads=%ld,%ld wall=%lf", &run.batches,
+                    &from.residentKb, &to.residentKb, &from.descriptors, &to.descriptors,
+                    &from.threads, &to.threads, &run.wallSeconds) != 8) {
+        return std::nullopt;
+    }
+    run.residentGrowthMiB = static_cast<double>(to.residentKb - from.residentKb) / 1024.0;
+    run.descriptorGrowth = to.descriptors - from.descriptors;
+    run.threadGrowth = to.threads - from.threads;
+    run.ok = output->bExitedZero && run.batches == batches && from.residentKb > 0 &&
+             from.descriptors >= 0 && from.threads > 0;
+    return run;
+}
+
+}  // namespace vantorel::benchmarks
