@@ -17,11 +17,27 @@ bool LogBook::Append(ShownLog log, std::string_view text) {
     return wasIdle && !text.empty();
 }
 
-std::string LogBook::TakePending(ShownLog log) {
+std::string LogBook::TakePending(ShownLog log, size_t maxBytes) {
     std::lock_guard lock(m_mutex);
+    std::string& pending = Of(log).pending;
     std::string taken;
-    taken.swap(Of(log).pending);
+    if (pending.size() <= maxBytes) {
+        taken.swap(pending);
+        return taken;
+    }
+    size_t end = pending.rfind('\n', maxBytes - 1);
+    if (end == std::string::npos) {
+        end = pending.find('\n', maxBytes);
+    }
+    const size_t length = end == std::string::npos ? pending.size() : end + 1;
+    taken.assign(pending, 0, length);
+    pending.erase(0, length);
     return taken;
+}
+
+bool LogBook::HasPending(ShownLog log) const {
+    std::lock_guard lock(m_mutex);
+    return !Of(log).pending.empty();
 }
 
 void LogBook::Clear(ShownLog log) {

@@ -20,8 +20,10 @@ public:
     // Appends to a shown log. True when nothing was waiting for the edit before, i.e. the
     // caller is the one to arrange the edit's next refresh.
     bool Append(ShownLog log, std::string_view text);
-    // What the edit has not been given yet, handed over once.
-    std::string TakePending(ShownLog log);
+    // What the edit has not been given yet, handed over once: whole lines of at most
+    // `maxBytes` in all (one line at least, however long), the rest kept for the next take.
+    std::string TakePending(ShownLog log, size_t maxBytes = std::string::npos);
+    bool HasPending(ShownLog log) const;
     // Empties one shown log, or both (and what their edits were still to get).
     void Clear(ShownLog log);
     void ClearShown();

@@ -36,6 +36,7 @@ class QLabel;
 class QLayout;
 class QPlainTextEdit;
 class QSocketNotifier;
+class QTimer;
 
 namespace vantorel::console {
 
@@ -219,8 +220,10 @@ private:
     bool RegisterDeviceNotifications();
     void CreateLinks();
     void BindMembers();
-    void FlushShownLog(ShownLog log);
     void AppendShownLog(ShownLog log, std::string_view text);
+    // Hands both edits what their logs gained since the last frame.
+    void FlushShownLogs();
+    void FlushShownLog(ShownLog log);
     void CloseLinks();
     // Records (vantorel_dlg_records.cpp).
     void StartBatchRecords();
@@ -246,6 +249,7 @@ private:
     DataExchange m_dataExchange;
     QPlainTextEdit* m_pMainLogEdit = nullptr;  // 1017
     QPlainTextEdit* m_pAuxLogEdit = nullptr;   // 1071
+    QTimer* m_pLogFrameTimer = nullptr;        // feeds the edits at most once per frame
     std::array<bool, kSlotCount> m_bFailCounted{};
     std::array<std::optional<std::string>, kSlotCount> m_strFailureToExplain;
     std::array<std::chrono::system_clock::time_point, kSlotCount> m_slotStarted{};

@@ -243,6 +243,10 @@ QWidget* CVantorelDlg::BuildLogArea() {
     m_pAuxLogEdit->hide();
     m_controls.Add(ctl::kAuxLog, m_pAuxLogEdit);
     column->addWidget(m_pAuxLogEdit, 1);
+
+    m_pLogFrameTimer = new QTimer(this);
+    m_pLogFrameTimer->setSingleShot(true);
+    connect(m_pLogFrameTimer, &QTimer::timeout, this, [this] { FlushShownLogs(); });
     return area;
 }
 

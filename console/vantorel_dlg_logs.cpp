@@ -4,6 +4,7 @@
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QThread>
+#include <QTimer>
 #include <cstdarg>
 
 #include "base/text_format.h"
@@ -61,20 +62,51 @@ void CVantorelDlg::AppendSlotLogText(int slot, std::string_view text) {
     }
 }
 
-// The log keeps every line; its edit is handed only the new text, on the dialog thread.
-// Lines from workers pile up until the dialog thread takes them in one go, in order.
+namespace {
+
+// One frame of a 60 Hz screen: lines that come faster than the eye reads are handed to the
+// edit together, so a storm of them costs one layout and one scroll per frame, not per line.
+constexpr int kLogFrameMs = 16;
+// What one frame hands an edit at most (some 2,000 lines, a few ms of layout): a storm of
+// lines is shown over several frames rather than in one that freezes the window.
+constexpr size_t kLogFrameBytes = 64 * 1024;
+
+}  // namespace
+
+// The log keeps every line at once; its edit is handed the new text at the next frame, in
+// one go and in order, from whichever thread the lines came.
 void CVantorelDlg::AppendShownLog(ShownLog log, std::string_view text) {
-    const bool bFirstPending = m_logs.Append(log, text);
+    if (!m_logs.Append(log, text)) {
+        return;  // a frame is already due for what was waiting
+    }
     if (QThread::currentThread() == thread()) {
-        FlushShownLog(log);
-    } else if (bFirstPending) {
-        QMetaObject::invokeMethod(
-            this, [this, log] { FlushShownLog(log); }, Qt::QueuedConnection);
+        if (!m_pLogFrameTimer->isActive()) {
+            m_pLogFrameTimer->start(kLogFrameMs);
+        }
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_pLogFrameTimer->isActive()) {
+                m_pLogFrameTimer->start(kLogFrameMs);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void CVantorelDlg::FlushShownLogs() {
+    FlushShownLog(ShownLog::Main);
+    FlushShownLog(ShownLog::Aux);
+    // A storm left more than a frame's worth: the rest goes with the next frames. Appends
+    // meanwhile see lines waiting and leave the scheduling to this.
+    if (m_logs.HasPending(ShownLog::Main) || m_logs.HasPending(ShownLog::Aux)) {
+        m_pLogFrameTimer->start(kLogFrameMs);
     }
 }
 
 void CVantorelDlg::FlushShownLog(ShownLog log) {
-    const std::string pending = m_logs.TakePending(log);
+    const std::string pending = m_logs.TakePending(log, kLogFrameBytes);
     if (pending.empty()) {
         return;
     }

@@ -18,6 +18,7 @@
 #include "console/operator_prompts.h"
 #include "console/vantorel_dlg.h"
 #include "tests/bench/no_records.h"
+#include "tests/support/shown_logs.h"
 #include "tests/support/temp_dir.h"
 #include "tools/make_images/sample_images.h"
 
@@ -54,7 +55,7 @@ std::string ShownChoices(const console::CVantorelDlg& dlg) {
     }
     const auto& aux = *controls.As<QPlainTextEdit>(ctl::kAuxLog);
     shown += "second log " + std::string(aux.isVisible() ? "shown" : "hidden") + ":\n" +
-             aux.toPlainText().toStdString() + "\n";
+             vantorel::test::ShownLogText(dlg, ctl::kAuxLog).toStdString() + "\n";
     shown += "Detect " + std::string(controls.Get(ctl::kDetect)->isEnabled() ? "on" : "off");
     return shown;
 }

@@ -3,10 +3,12 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
+#include "tests/support/shown_logs.h"
+
 namespace vantorel::console::test {
 
 QString ConsoleTest::MainLogEdit() const {
-    return qobject_cast<QPlainTextEdit*>(dlg->GetDlgItem(ctl::kMainLog))->toPlainText();
+    return vantorel::test::ShownLogText(*dlg, ctl::kMainLog);
 }
 
 void WithModal(const std::function<void()>& open, const std::function<void(QWidget&)>& check) {

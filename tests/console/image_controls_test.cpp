@@ -14,6 +14,7 @@
 #include "images/integrated_image.h"
 #include "images/pda_image.h"
 #include "tests/console/console_fixture.h"
+#include "tests/support/shown_logs.h"
 #include "tests/support/temp_dir.h"
 #include "tools/make_images/sample_images.h"
 
@@ -47,9 +48,7 @@ protected:
         return items;
     }
     bool AuxLogShown() const { return !dlg->GetDlgItem(ctl::kAuxLog)->isHidden(); }
-    QString AuxLogEdit() const {
-        return qobject_cast<QPlainTextEdit*>(dlg->GetDlgItem(ctl::kAuxLog))->toPlainText();
-    }
+    QString AuxLogEdit() const { return vantorel::test::ShownLogText(*dlg, ctl::kAuxLog); }
     bool Selected(images::ImageKind kind) const { return dlg->m_selection.IsSelected(kind); }
     static uint32_t Size(const std::string& path) {
         return static_cast<uint32_t>(fs::file_size(path));

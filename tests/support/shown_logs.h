@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+
+#include "console/control_ids.h"
+#include "console/vantorel_dlg.h"
+
+namespace vantorel::test {
+
+// Log lines reach the edits once per frame: handles the dialog's events until both shown
+// logs have handed their edits everything (two seconds at most), then returns the text of
+// the edit `editId` (the main or the second log).
+inline QString ShownLogText(const console::CVantorelDlg& dlg, int editId) {
+    QElapsedTimer waited;
+    waited.start();
+    while ((dlg.m_logs.HasPending(console::ShownLog::Main) ||
+            dlg.m_logs.HasPending(console::ShownLog::Aux)) &&
+           waited.elapsed() < 2000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return dlg.Controls().As<QPlainTextEdit>(editId)->toPlainText();
+}
+
+}  // namespace vantorel::test
