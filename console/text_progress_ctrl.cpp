@@ -17,6 +17,21 @@ CTextProgressCtrl::CTextProgressCtrl(QWidget* parent)
       m_crTextBkClr(FromQColor(palette().color(QPalette::Base))) {
     // Every pixel is painted in paintEvent; nothing needs erasing first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    m_frameTimer.setSingleShot(true);
+    connect(&m_frameTimer, &QTimer::timeout, this, [this] { update(); });
+}
+
+void CTextProgressCtrl::RequestPaint() {
+    constexpr qint64 kFrameMs = 16;
+    if (m_frameTimer.isActive()) {
+        return;  // this frame's paint is already due
+    }
+    const qint64 since = m_sinceLastPaint.isValid() ? m_sinceLastPaint.elapsed() : kFrameMs;
+    if (since >= kFrameMs) {
+        update();
+    } else {
+        m_frameTimer.start(static_cast<int>(kFrameMs - since));
+    }
 }
 
 void CTextProgressCtrl::SetRange(int min, int max) {
@@ -30,7 +45,9 @@ int CTextProgressCtrl::SetPos(int pos) {
     const int width = FilledWidth(m_nPos, m_nMin, m_nMax, rect().width());
     if (width != m_nBarWidth) {
         m_nBarWidth = width;
-        repaint();
+        // Drawn with the window's next frame, not here: the caller is the status handler
+        // with a worker waiting on it, and the bar's text usually changes right after.
+        RequestPaint();
     }
     return previous;
 }
@@ -51,7 +68,7 @@ void CTextProgressCtrl::SetShowText(bool bShow) {
 void CTextProgressCtrl::SetWindowText(const QString& text) {
     if (text != m_strText) {
         m_strText = text;
-        update();
+        RequestPaint();
     }
 }
 
@@ -89,6 +106,7 @@ QSize CTextProgressCtrl::sizeHint() const {
 }
 
 void CTextProgressCtrl::paintEvent(QPaintEvent* event) {
+    m_sinceLastPaint.start();
     if (m_nMin >= m_nMax) {
         return;
     }

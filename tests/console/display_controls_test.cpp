@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 
@@ -29,6 +30,14 @@ protected:
 
 class ProgressBarTest : public ::testing::Test {
 protected:
+    // Lets the bar's frame come: it paints at most once every 16 ms.
+    static void NextFrames() {
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 40) {
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+    }
     void SetUp() override {
         bar.resize(200, 24);
         bar.show();
@@ -55,17 +64,49 @@ TEST_F(ProgressBarTest, ShowsThePercentageUntilItHasATextOfItsOwn) {
 TEST_F(ProgressBarTest, RepaintsOnlyWhenTheFilledWidthChanges) {
     PaintCounter paints(bar);
     bar.SetPos(37);
-    EXPECT_EQ(paints.count, 1) << "a new width is drawn at once";
+    NextFrames();
+    EXPECT_EQ(paints.count, 1) << "a new width is drawn with the next frame";
     bar.SetPos(37);
+    NextFrames();
     EXPECT_EQ(paints.count, 1) << "the same position again draws nothing";
     EXPECT_EQ(bar.SetPos(38), 37) << "SetPos returns the previous position";
+    NextFrames();
     EXPECT_EQ(paints.count, 2) << "38% of 200 px is another width";
 
     bar.resize(300, 24);
-    QApplication::processEvents();
+    NextFrames();
     paints.count = 0;
     bar.SetPos(38);
+    NextFrames();
     EXPECT_EQ(paints.count, 1) << "after a resize the next SetPos repaints even unchanged";
+}
+
+// A status notification moves the bar and changes its text together: one paint shows both,
+// and none happens inside the handler that a worker waits on.
+TEST_F(ProgressBarTest, ANewWidthAndTextArePaintedOnceAfterTheHandler) {
+    PaintCounter paints(bar);
+    bar.SetPos(40);
+    bar.SetWindowText("Downloading PDA to ram... 40%(1/2)");
+    EXPECT_EQ(paints.count, 0) << "nothing is painted while the handler runs";
+    NextFrames();
+    EXPECT_EQ(paints.count, 1);
+}
+
+// Progress faster than the screen shows it costs a paint a frame, not a paint a step, and
+// the last step is the one left on screen.
+TEST_F(ProgressBarTest, AStormOfStepsIsPaintedAtMostOnceAFrame) {
+    PaintCounter paints(bar);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (int pos = 0; pos <= 100; ++pos) {
+        bar.SetPos(pos);
+        QApplication::processEvents();
+    }
+    NextFrames();
+    const qint64 frames = elapsed.elapsed() / 16 + 2;
+    EXPECT_LE(paints.count, frames);
+    EXPECT_GE(paints.count, 1);
+    EXPECT_EQ(bar.ShownText(), "100%");
 }
 
 TEST_F(ProgressBarTest, DrawsTheTextInInvertedColoursOverTheFilledPart) {
