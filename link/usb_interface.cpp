@@ -11,6 +11,11 @@ constexpr Clock::Duration kNoWaitPassLength{1100};
 constexpr int kReadPasses = 10;
 }  // namespace
 
+std::chrono::nanoseconds CUsbInterface::NoWaitPass() const {
+    return std::max<std::chrono::nanoseconds>(m_platform.clock.ToReal(kNoWaitPassLength),
+                                              kShortestNoWaitRead / kReadPasses);
+}
+
 CUsbInterface::CUsbInterface(const LinkPlatform& platform) : m_platform(platform) {}
 
 CUsbInterface::~CUsbInterface() {
@@ -114,9 +119,8 @@ uint32_t CUsbInterface::Read(void* buffer, uint32_t length, bool bWait) {
         return 0;
     }
     for (int pass = 0; pass < kReadPasses; ++pass) {
-        const WaitOutcome outcome =
-            channel->WaitForData(bWait ? m_platform.clock.ToRealBound(kReplySilenceBound)
-                                       : m_platform.clock.ToReal(kNoWaitPassLength));
+        const WaitOutcome outcome = channel->WaitForData(
+            bWait ? m_platform.clock.ToRealBound(kReplySilenceBound) : NoWaitPass());
         // The channel's read takes what is queued, up to `length`, without waiting: the same
         // bytes as asking for the queued count first, one system call fewer per reply.
         const size_t count = channel->Read(static_cast<uint8_t*>(buffer), length);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -14,6 +15,11 @@ namespace vantorel::link {
 // A handset that stays on the bus but stops answering must not hold its slot for ever: a
 // blocking read waits at most this long, in protocol time, for the next byte.
 inline constexpr Clock::Duration kReplySilenceBound{120000};
+
+// A read that does not wait for a reply (the greeting's) still gives the handset this much
+// real time in all, however fast a test clock runs: a scaled-down clock must not turn the
+// scheduling delay of the thread that answers into a handset that never answered.
+inline constexpr std::chrono::milliseconds kShortestNoWaitRead{100};
 
 // The serial-style link to one handset's download interface: it waits for received data the
 // way a serial port is waited on (receive-character wait, count of queued bytes).
@@ -69,6 +75,8 @@ protected:
 
 private:
     std::shared_ptr<SerialChannel> Channel() const;
+    // One pass of a read that does not wait for a reply, in real time.
+    std::chrono::nanoseconds NoWaitPass() const;
 
     mutable std::mutex m_handleMutex;  // guards the handle swap and the path, not the I/O
     std::shared_ptr<SerialChannel> m_hDevice;

@@ -77,6 +77,30 @@ TEST_P(EmulatedLinkTest, OpenByRecordedPathFailsWhileTheHandsetIsAway) {
     EXPECT_EQ(link->DevicePath(), recorded);
 }
 
+// However fast a test clock runs, a greeting read gives the thread that answers a moment:
+// at scale 0 a reply that comes a few ms after the greeting is still read, not taken for a
+// handset that never answered (whose late reply would then answer the next command).
+TEST_P(EmulatedLinkTest, AGreetingReadAtAnInstantClockStillWaitsForALateReply) {
+    const Clock instant{0.0};
+    const LinkPlatform fast{bus, bus, bus, messages, instant};
+    std::unique_ptr<CUsbInterface> link;
+    if (GetParam()) {
+        link = std::make_unique<CWinUsbInterface>(fast);
+    } else {
+        link = std::make_unique<CUsbInterface>(fast);
+    }
+    const auto cable = bus.Plug("1-3");
+    ASSERT_TRUE(link->Open(&GUID_DEVINTERFACE_DOWNLOAD, 0, nullptr));
+    std::jthread handset([&cable] {
+        std::this_thread::sleep_for(20ms);
+        const uint8_t okud[4]{'O', 'K', 'U', 'D'};
+        cable->Write(okud, 4);
+    });
+    uint8_t reply[4]{};
+    EXPECT_EQ(link->Read(reply, 4, false), 4u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(reply), 4), "OKUD");
+}
+
 TEST_P(EmulatedLinkTest, AReadReturnsWhatArrivedUpToTheLengthAsked) {
     auto cable = bus.Plug("1-1");
     auto link = MakeLink();
