@@ -30,6 +30,11 @@ EventLoopRun MeasureEventLoopLateness(const std::vector<emulator::ChosenImage>& 
             }
         });
         ok = station.RunBatch(result.error);
+        // Reading every image file back is the benchmark's own work, not the window's.
+        lateness.Stop();
+        ok = ok && station.CheckFlashed(result.error);
+        lateness.Start();
+        station.ClearBatch();
     }
     lateness.Stop();
     result.p99Ms = lateness.Percentile(0.99);

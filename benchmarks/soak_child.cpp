@@ -53,10 +53,11 @@ int SoakRunMain(int argc, char** argv) {
     Usage baseline;
     const double start = WallSeconds();
     for (int batch = 1; batch <= batches; ++batch) {
-        if (!station.RunBatch(error)) {
+        if (!station.RunBatch(error) || !station.CheckFlashed(error)) {
             std::fprintf(stderr, "soak: batch %d: %s\n", batch, error.c_str());
             return 1;
         }
+        station.ClearBatch();
         if (batch == baselineBatch) {
             baseline = UsageNow();
         }

@@ -24,6 +24,17 @@ std::vector<bench::HandsetSetup> DigestHandsets() {
     return setups;
 }
 
+std::string LastLines(const std::string& text, int count) {
+    size_t from = text.size();
+    for (int line = 0; line <= count && from > 0; ++line) {
+        from = text.rfind('\n', from - 1);
+        if (from == std::string::npos) {
+            return text;
+        }
+    }
+    return text.substr(from + 1);
+}
+
 void Press(console::CVantorelDlg& dlg, int id) {
     dlg.Controls().As<QAbstractButton>(id)->click();
 }
@@ -54,7 +65,8 @@ bool StationBatches::RunBatch(std::string& error) {
         m_bench.Plug(row);
         if (!console::StationScript::PumpUntil([&] { return m_script.AttachedCount() > row; },
                                                kAttachBound)) {
-            error = "handset " + m_bench.PortName(row) + " was not attached";
+            error = "handset " + m_bench.PortName(row) + " was not attached; the main log ends:\n" +
+                    LastLines(m_script.MainLog(), 8);
             return false;
         }
     }
@@ -68,18 +80,21 @@ bool StationBatches::RunBatch(std::string& error) {
                 " slots done";
         for (const console::SlotOutcome& outcome : m_script.Outcomes()) {
             if (outcome.state != console::SLOT_DONE) {
-                error += "; slot " + std::to_string(outcome.slot + 1) + ": " + outcome.status;
+                error += "; slot " + std::to_string(outcome.slot + 1) + ": " + outcome.status +
+                         "; its log ends:\n" + LastLines(dlg.m_logs.SlotText(outcome.slot), 6);
                 break;
             }
         }
         return false;
     }
-    const bool bFlashed = CheckFlashed(error);
-    Press(dlg, console::ctl::kResetAll);
+    return true;
+}
+
+void StationBatches::ClearBatch() {
+    Press(Dlg(), console::ctl::kResetAll);
     for (int row = 0; row < bench::kBenchSlots; ++row) {
         m_bench.Unplug(row);
     }
-    return bFlashed;
 }
 
 bool StationBatches::CheckFlashed(std::string& error) const {
