@@ -4,11 +4,15 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <numeric>
 #include <set>
+#include <sstream>
 
 namespace vantorel::bench {
 
@@ -57,6 +61,14 @@ const char* const kBenchUsage =
     "                         exit 0 when each ended \"Job Done\". What they flashed is not\n"
     "                         checked here. Unplug and replug the handsets after the\n"
     "                         \"detecting\" line: only arrivals are attached\n"
+    "  --slots-follow-ports   each handset takes the slot bound to its USB port, whatever the\n"
+    "                         order it arrives in (bulk link only: the serial-style bench's\n"
+    "                         handsets sit on pseudo-terminals, not USB ports)\n"
+    "  --port-map MAP         with --slots-follow-ports: the slots' ports, as a file or inline,\n"
+    "                         one slot=port entry each, e.g. --port-map '1=1-8,2=1-7';\n"
+    "                         by default emulated handset K (port 1-K) is bound to slot K\n"
+    "  --plug-order ORDER     headless: plug the emulated handsets in this order: 'reverse',\n"
+    "                         or their numbers, e.g. 3,1,2 (default 1, 2, 3, ...)\n"
     "  --records DIR          keep each batch's logs and report under DIR (default\n"
     "                         $XDG_STATE_HOME/vantorel/batches, ~/.local/state/...)\n"
     "  --no-records           keep no records on disk\n"
@@ -159,7 +171,80 @@ bool FinishRealArguments(BenchArguments& out, bool bLinkGiven, bool bHandsetsGiv
     return true;
 }
 
+// A map inline ("1=1-8,2=1-7") or in the file the value names.
+bool ParsePortMapValue(const std::string& value, engine::SlotPortMap& map, std::string& why) {
+    std::string text = value;
+    if (value.find('=') == std::string::npos) {
+        std::ifstream file(value);
+        if (!file) {
+            why = "cannot read the file";
+            return false;
+        }
+        std::ostringstream content;
+        content << file.rdbuf();
+        text = content.str();
+    }
+    if (!engine::ParsePortMap(text, map, why)) {
+        return false;
+    }
+    if (map.IsEmpty()) {
+        why = "binds no slot to a port";
+        return false;
+    }
+    return true;
+}
+
+// "reverse" or handset numbers "3,1,2" into 0-based rows.
+bool ParsePlugOrder(const std::string& value, std::vector<int>& rows) {
+    rows.clear();
+    if (value == "reverse") {
+        return true;  // filled in once the number of handsets is known
+    }
+    std::stringstream list(value);
+    std::string item;
+    while (std::getline(list, item, ',')) {
+        int number = 0;
+        if (!ParseInt(item, 1, kBenchSlots, number)) {
+            return false;
+        }
+        rows.push_back(number - 1);
+    }
+    return !rows.empty();
+}
+
+// The plug order of a headless run: each of the handsets to plug exactly once.
+bool FinishPlugOrder(BenchArguments& out, bool bReverse, std::string& error) {
+    std::vector<int> natural(static_cast<size_t>(out.nHandsets));
+    std::iota(natural.begin(), natural.end(), 0);
+    if (out.plugOrder.empty()) {
+        out.plugOrder = natural;
+        if (bReverse) {
+            std::reverse(out.plugOrder.begin(), out.plugOrder.end());
+        }
+        return true;
+    }
+    std::vector<int> sorted = out.plugOrder;
+    std::sort(sorted.begin(), sorted.end());
+    if (sorted != natural) {
+        error = "--plug-order names each of the " + std::to_string(out.nHandsets) +
+                " handset(s) once, numbered from 1";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+engine::SlotPortMap BenchPortMap(const BenchArguments& args) {
+    if (args.portMap) {
+        return *args.portMap;
+    }
+    engine::SlotPortMap map;
+    for (int slot = 0; slot < kBenchSlots; ++slot) {
+        map.Bind(slot, "1-" + std::to_string(slot + 1));
+    }
+    return map;
+}
 
 std::filesystem::path RecordsRoot(const BenchArguments& args) {
     if (args.bNoRecords) {
@@ -173,6 +258,7 @@ bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& o
                          std::string& error) {
     out = BenchArguments{};
     bool bLinkGiven = false, bHandsetsGiven = false, bScaleGiven = false, bTimeoutGiven = false;
+    bool bReversePlugs = false, bPlugOrderGiven = false;
     std::string allSettings;
     std::vector<std::string> settings(kBenchSlots);
 
@@ -200,6 +286,10 @@ bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& o
             out.bNoRecords = true;
             continue;
         }
+        if (option == "--slots-follow-ports") {
+            out.bSlotsFollowPorts = true;
+            continue;
+        }
         if (option == "--real") {
             out.bReal = true;
             out.bHeadless = true;
@@ -210,9 +300,10 @@ bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& o
             return false;
         }
         static const std::set<std::string> kWithValue{
-            "--link",    "--handsets",   "--handset", "--tty",     "--images", "--check",
-            "--uncheck", "--time-scale", "--timeout", "--eboot",   "--pda",    "--csc",
-            "--lang",    "--phone",      "--smd",     "--records", "--report"};
+            "--link",    "--handsets", "--handset",    "--tty",       "--images",
+            "--check",   "--uncheck",  "--time-scale", "--timeout",   "--eboot",
+            "--pda",     "--csc",      "--lang",       "--phone",     "--smd",
+            "--records", "--report",   "--port-map",   "--plug-order"};
         if (!kWithValue.contains(option)) {
             error = "unknown option " + option;
             return false;
@@ -264,6 +355,19 @@ bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& o
                 return bad(option == "--records" ? "a directory" : "a file");
             }
             (option == "--records" ? out.recordsDirectory : out.reportFile) = value;
+        } else if (option == "--port-map") {
+            engine::SlotPortMap map;
+            std::string why;
+            if (!ParsePortMapValue(value, map, why)) {
+                return bad(why);
+            }
+            out.portMap = map;
+        } else if (option == "--plug-order") {
+            if (!ParsePlugOrder(value, out.plugOrder)) {
+                return bad("'reverse', or handset numbers from 1 to 8 such as 3,1,2");
+            }
+            bReversePlugs = value == "reverse";
+            bPlugOrderGiven = true;
         } else if (option == "--images") {
             if (value.empty()) {
                 return bad("a directory");
@@ -301,7 +405,25 @@ bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& o
         return true;
     }
 
+    if (out.portMap && !out.bSlotsFollowPorts) {
+        error = "--port-map goes with --slots-follow-ports";
+        return false;
+    }
+    if (out.bSlotsFollowPorts && (!out.ttyPaths.empty() || out.link == LinkChoice::Serial)) {
+        error =
+            "--slots-follow-ports needs the bulk link: the serial-style bench's handsets sit on "
+            "pseudo-terminals, not USB ports";
+        return false;
+    }
+    if (bPlugOrderGiven && (!out.bHeadless || out.bReal)) {
+        error = "--plug-order is for --headless runs of emulated handsets";
+        return false;
+    }
     if (out.bReal) {
+        if (out.bSlotsFollowPorts && !out.portMap) {
+            error = "--slots-follow-ports on real handsets needs their --port-map";
+            return false;
+        }
         return FinishRealArguments(
             out, bLinkGiven, bHandsetsGiven, bScaleGiven,
             !allSettings.empty() || settings != std::vector<std::string>(kBenchSlots), error);
@@ -326,6 +448,9 @@ bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& o
         error = "--handsets " + std::to_string(out.nHandsets) + " and " +
                 std::to_string(out.ttyPaths.size()) +
                 " --tty handset(s) are more than the eight slots";
+        return false;
+    }
+    if (out.bHeadless && !FinishPlugOrder(out, bReversePlugs, error)) {
         return false;
     }
     if (out.bHeadless && out.nHandsets == 0 && out.ttyPaths.empty()) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/handset_setup.h"
+#include "engine/slot_port_map.h"
 #include "images/image_kind.h"
 
 namespace vantorel::bench {
@@ -46,6 +47,12 @@ struct BenchArguments {
     bool bNoRecords = false;
     // Headless: each handset's report line also goes to this file.
     std::string reportFile;
+    // Slots follow ports, with this map; by default emulated handset K's port is bound to
+    // slot K.
+    bool bSlotsFollowPorts = false;
+    std::optional<engine::SlotPortMap> portMap;
+    // Headless: the emulated handsets (0-based rows) in the order they are plugged in.
+    std::vector<int> plugOrder;
     double timeScale = 0.1;
     std::chrono::seconds timeout{600};
 
@@ -55,6 +62,10 @@ struct BenchArguments {
 
 // Where the batch records go: the given folder, the station's own, or none (empty).
 std::filesystem::path RecordsRoot(const BenchArguments& args);
+
+// The map a run with --slots-follow-ports uses: the one given, else emulated handset K's
+// port bound to slot K.
+engine::SlotPortMap BenchPortMap(const BenchArguments& args);
 
 // Reads the command line (without the program name). False, with a message for the
 // operator, on anything it does not accept.

@@ -10,6 +10,7 @@
 #include "bench/console_prompts.h"
 #include "bench/emulated_bench.h"
 #include "console/operator_prompts.h"
+#include "console/port_settings.h"
 #include "emulator/flash_check.h"
 
 namespace vantorel::console {
@@ -65,6 +66,9 @@ private:
     EmulatedBench& m_bench;
     const std::string m_sampleDirectory;
     std::vector<OptionChoice> m_startOptions;
+    // Whether slots follow ports and the map: from the command line, then carried from one
+    // station window to the next. The bench keeps them for its own run only.
+    console::PortSettings m_ports;
     const std::filesystem::path m_recordsRoot;
     std::vector<int> m_faultChoice;  // per row
     std::vector<std::string> m_customSettings;

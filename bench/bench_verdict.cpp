@@ -11,6 +11,37 @@ std::string SlotLine(const console::SlotOutcome& outcome) {
                       outcome.status.c_str());
 }
 
+namespace {
+
+const console::SlotOutcome* HolderOf(
+    const std::array<console::SlotOutcome, console::kSlotCount>& slots,
+    const ExpectedHandset& handset) {
+    const console::SlotOutcome* held = nullptr;
+    for (const console::SlotOutcome& slot : slots) {
+        if (slot.state != console::SLOT_WAITING && !handset.instanceName.empty() &&
+            engine::SameDeviceName(slot.deviceName, handset.instanceName)) {
+            held = &slot;
+        }
+    }
+    return held;
+}
+
+}  // namespace
+
+std::string PlacementLine(const std::array<console::SlotOutcome, console::kSlotCount>& slots,
+                          const ExpectedHandset& handset) {
+    const console::SlotOutcome* held = HolderOf(slots, handset);
+    std::string line = "handset " + handset.port + ": ";
+    line += held == nullptr ? "in no slot" : FormatText("slot %d", held->slot + 1);
+    if (handset.boundSlot < 0) {
+        return line + ", its port bound to no slot";
+    }
+    if (held != nullptr && held->slot == handset.boundSlot) {
+        return line + ", its port's slot";
+    }
+    return line + FormatText(", but its port is bound to slot %d", handset.boundSlot + 1);
+}
+
 Verdict JudgeRun(const std::array<console::SlotOutcome, console::kSlotCount>& slots,
                  const std::vector<ExpectedHandset>& handsets,
                  const std::vector<emulator::ChosenImage>& chosen, bool bTimedOut,
@@ -21,19 +52,18 @@ Verdict JudgeRun(const std::array<console::SlotOutcome, console::kSlotCount>& sl
     }
     int done = 0;
     for (const ExpectedHandset& handset : handsets) {
-        const console::SlotOutcome* held = nullptr;
-        for (const console::SlotOutcome& slot : slots) {
-            if (slot.state != console::SLOT_WAITING && !handset.instanceName.empty() &&
-                engine::SameDeviceName(slot.deviceName, handset.instanceName)) {
-                held = &slot;
-            }
-        }
+        const console::SlotOutcome* held = HolderOf(slots, handset);
         if (held == nullptr) {
             problems.push_back("handset " + handset.port + " did not attach to a slot");
             continue;
         }
         const std::string where =
             FormatText("slot %d (handset %s)", held->slot + 1, handset.port.c_str());
+        if (handset.boundSlot >= 0 && held->slot != handset.boundSlot) {
+            problems.push_back(where + FormatText(" is not the slot its port is bound to, slot %d",
+                                                  handset.boundSlot + 1));
+            continue;
+        }
         if (held->state != console::SLOT_DONE) {
             problems.push_back(where + " did not finish: " + held->label + " | " + held->status);
             continue;

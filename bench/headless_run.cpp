@@ -22,8 +22,12 @@ milliseconds AttachBound(const Clock& clock) {
 
 std::vector<ExpectedHandset> ExpectedHandsets(const BenchArguments& args, EmulatedBench& bench) {
     std::vector<ExpectedHandset> expected;
+    const engine::SlotPortMap map = BenchPortMap(args);
     for (int row = 0; row < args.nHandsets; ++row) {
-        expected.push_back({bench.PortName(row), bench.InstanceName(row), bench.Record(row)});
+        const std::optional<int> bound =
+            args.bSlotsFollowPorts ? map.SlotOf(bench.PortName(row)) : std::nullopt;
+        expected.push_back(
+            {bench.PortName(row), bench.InstanceName(row), bench.Record(row), bound.value_or(-1)});
     }
     for (const std::string& path : bench.TtyPaths()) {
         expected.push_back({path, path, std::nullopt});
@@ -45,9 +49,9 @@ int RunHeadless(const BenchArguments& args, const std::vector<emulator::ChosenIm
         return *refused;
     }
 
-    // One after the other, as a hand plugs them, each attached before the next comes: the
-    // order of a bench that a person would plug. The external handsets present now were
-    // announced by Detect.
+    // One after the other, as a hand plugs them, each attached before the next comes, in the
+    // order the command line asks for. The external handsets present now were announced by
+    // Detect.
     const milliseconds attachBound = AttachBound(bench.GetClock());
     const auto waitForAttached = [&](int count) {
         return console::StationScript::PumpUntil([&] { return script.AttachedCount() >= count; },
@@ -58,7 +62,7 @@ int RunHeadless(const BenchArguments& args, const std::vector<emulator::ChosenIm
         present += bench.IsTtyPresent(static_cast<int>(tty)) ? 1 : 0;
     }
     waitForAttached(present);
-    for (int row = 0; row < args.nHandsets; ++row) {
+    for (const int row : args.plugOrder) {
         const int attached = script.AttachedCount();
         bench.Plug(row);
         if (!bench.WaitUntilPlugged(row, std::chrono::seconds(5))) {

@@ -62,6 +62,10 @@ std::optional<int> HeadlessStation::Arm(const std::vector<emulator::ChosenImage>
             return kExitBadArguments;
         }
     }
+    if (m_args.bSlotsFollowPorts) {
+        m_dlg.SetPortMap(BenchPortMap(m_args));
+        m_dlg.SetSlotsFollowPorts(true);
+    }
     if (!m_script.PressDetect(error)) {
         Note(error);
         return kExitBadArguments;
@@ -88,6 +92,11 @@ int HeadlessStation::Report(const std::vector<ExpectedHandset>& expected,
     const auto outcomes = m_script.Outcomes();
     for (const console::SlotOutcome& outcome : outcomes) {
         std::printf("%s\n", SlotLine(outcome).c_str());
+    }
+    if (m_args.bSlotsFollowPorts) {
+        for (const ExpectedHandset& handset : expected) {
+            std::printf("%s\n", PlacementLine(outcomes, handset).c_str());
+        }
     }
     std::fputs(WithPlainLineEnds(m_script.MainLog()).c_str(), stdout);
     if (m_nDiagnostics > 0) {

@@ -30,6 +30,9 @@ struct ConsoleEnvironment {
     link::HotplugMonitor* hotplug;
     // Where each batch leaves its logs and report on disk; empty: no records.
     std::filesystem::path recordsRoot{};
+    // Where the operator's settings are kept across runs (whether slots follow ports, the
+    // port map); empty: they last as long as the dialog.
+    std::filesystem::path settingsFile{};
 };
 
 }  // namespace vantorel::console

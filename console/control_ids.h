@@ -43,7 +43,17 @@ inline constexpr int kRamSectorMb = 1081;
 inline constexpr int kRamSectorMbCaption = 1103;
 // The About box's text.
 inline constexpr int kAboutText = 1083;
+// Slots that follow ports: the mode, and teaching, clearing and loading the port map.
+inline constexpr int kSlotsFollowPorts = 1201;
+inline constexpr int kLearnPorts = 1202;
+inline constexpr int kClearPorts = 1203;
+inline constexpr int kLoadPorts = 1204;
+inline constexpr int kPortMapText = 1205;
 }  // namespace ctl
+
+// Locked and unlocked with the operator controls: the map stays as it is during a batch.
+inline constexpr std::array<int, 4> kPortControlIds{ctl::kSlotsFollowPorts, ctl::kLearnPorts,
+                                                    ctl::kClearPorts, ctl::kLoadPorts};
 
 // Per slot, indexed by slot number.
 inline constexpr std::array<int, kSlotCount> kSlotLabelIds{1029, 1027, 1028, 1030,

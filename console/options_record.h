@@ -31,6 +31,9 @@ struct OptionsRecord {
     int32_t m_bControlSector = 0;
     // The "MB (5~100)" edit beside "Control Sector".
     std::string m_strRamSectorMb;
+    // "Slots follow ports": each arrival takes the slot bound to its USB port instead of the
+    // next free one. Kept across runs with the port map, so not among the boxes below.
+    int32_t m_bSlotsFollowPorts = 0;
 };
 
 // One option check box: its control, caption, member and whether the operator sees it.

@@ -24,4 +24,27 @@ int CStackInt::Top() const {
     return IsEmpty() ? -1 : m_aEntry[m_nTop];
 }
 
+bool CStackInt::Contains(int value) const {
+    for (int i = 0; i <= m_nTop; ++i) {
+        if (m_aEntry[i] == value) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CStackInt::Remove(int value) {
+    for (int i = m_nTop; i >= 0; --i) {
+        if (m_aEntry[i] != value) {
+            continue;
+        }
+        for (int j = i; j < m_nTop; ++j) {
+            m_aEntry[j] = m_aEntry[j + 1];
+        }
+        m_aEntry[m_nTop--] = -1;
+        return true;
+    }
+    return false;
+}
+
 }  // namespace vantorel::console

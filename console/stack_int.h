@@ -19,6 +19,12 @@ public:
     int Pop();
     // The top entry, left in place; -1 when empty.
     int Top() const;
+    // Whether `value` stands anywhere in the stack.
+    bool Contains(int value) const;
+    // Takes `value` out wherever it stands, the entries above it moving down one; false,
+    // changing nothing, when it is not there. Slots that follow ports leave the stack in any
+    // order, not only from its top.
+    bool Remove(int value);
     bool IsFull() const { return m_nTop == kCapacity - 1; }
     bool IsEmpty() const { return m_nTop == -1; }
 

@@ -64,6 +64,7 @@ void CVantorelDlg::OnInitDialog() {
     }
 
     ResetAllSlots();
+    RestoreKeptPorts();
     for (const int id :
          {ctl::kSmdButton, ctl::kSmdPath, ctl::kRamSectorMb, ctl::kRamSectorMbCaption}) {
         m_controls.Show(id, false);
@@ -89,6 +90,7 @@ void CVantorelDlg::BindMembers() {
         m_dataExchange.BindCheck(box.id, &(m_options.*box.member));
     }
     m_dataExchange.BindText(ctl::kRamSectorMb, &m_options.m_strRamSectorMb);
+    m_dataExchange.BindCheck(ctl::kSlotsFollowPorts, &m_options.m_bSlotsFollowPorts);
 }
 
 // The log edits are not exchanged: they are kept in step with the logs line by line. The

@@ -24,6 +24,7 @@
 #include "console/stack_int.h"
 #include "engine/attach_handshake.h"
 #include "engine/download_batch.h"
+#include "engine/slot_port_map.h"
 #include "engine/slot_status.h"
 #include "images/image_selection.h"
 #include "link/link_platform.h"
@@ -211,6 +212,30 @@ public:
     const Clock& GetClock() const { return m_clock; }
     const link::LinkPlatform& LinkPlatform() const { return m_linkPlatform; }
 
+    // --- Slots that follow ports (vantorel_dlg_ports.cpp) ---
+    void OnBnClickedSlotsFollowPorts();  // 1201
+    // "Learn ports" (1202): starts teaching the map from PDA 1, or stops it.
+    void OnBnClickedLearnPorts();
+    void OnBnClickedClearPorts();  // 1203
+    // "Load ports..." (1204): a map file that the operator picks.
+    void OnBnClickedLoadPorts();
+    // The mode and the map as a command line gives them; kept as the operator's own are.
+    void SetSlotsFollowPorts(bool bFollow);
+    void SetPortMap(const engine::SlotPortMap& map);
+    // False, with the reason, when the file cannot be read or holds no map.
+    bool LoadPortMapFile(const std::string& path, std::string& error);
+    void StopPortLearning();
+    // While learning: binds the next slot to the arrival's port, and says so in the main log.
+    void LearnPortOf(const std::string& arrivalName);
+    // The slot a new arrival attaches to: the top of the free-slot stack, or, when slots
+    // follow ports, the one bound to its port. -1 when there is none; when slots follow
+    // ports, the main log then says which port and why.
+    int SlotForArrival(const std::string& arrivalName);
+    // Each slot label's port in its tooltip, and the whole map beside the mode's box.
+    void ShowPortMap();
+    engine::SlotPortMap m_portMap;
+    engine::PortLearning m_portLearning;
+
 public slots:
     // Escape and the window's close button both come here.
     void reject() override;
@@ -240,6 +265,10 @@ private:
     QGroupBox* BuildSlotTable();
     QWidget* BuildLogArea();
     void ConnectHandlers();
+    // Slots that follow ports (vantorel_dlg_ports.cpp).
+    QGroupBox* BuildPortsGroup();
+    void RestoreKeptPorts();
+    void KeepPorts() const;
 
     ConsoleEnvironment m_env;
     Clock m_clock;

@@ -56,6 +56,12 @@ void CVantorelDlg::OnDeviceChange(link::DeviceEventKind kind, const std::string&
             AppendMainLog("PDADetectEvent%d\r\n", slot + 1);
             TrackReconnection(slot);
         }
+        if (m_portLearning.IsActive()) {
+            // A socket being taught: its handset is not attached.
+            LearnPortOf(name);
+            RefreshDetectedCount();
+            return;
+        }
         if (m_nDetectedCount < kSlotCount && m_nSlotsLeft > 0) {
             if (m_bDetecting == 0) {
                 return;
@@ -86,10 +92,10 @@ void CVantorelDlg::OnDeviceChange(link::DeviceEventKind kind, const std::string&
 }
 
 int CVantorelDlg::AttachHandset(const std::string& arrivalName) {
-    if (m_stackFreeSlots.IsEmpty()) {
+    const int slot = SlotForArrival(arrivalName);
+    if (slot < 0) {
         return 0;
     }
-    const int slot = m_stackFreeSlots.Top();
     link::CUsbInterface& usb = *m_pUsb[slot];
     const engine::AttachOutcome outcome =
         engine::AttachHandshake(*this, usb, slot, arrivalName, m_bWinUsbMode != 0, m_clock);
@@ -104,7 +110,7 @@ int CVantorelDlg::AttachHandset(const std::string& arrivalName) {
         return 0;
     }
     ++m_nDetectedCount;
-    m_stackFreeSlots.Pop();
+    m_stackFreeSlots.Remove(slot);  // the top, unless slots follow ports
     AppendSlotLog(slot, "[Setup:%d] PDA Device detected. TimeOut:%d\r\n", slot + 1,
                   outcome.nTimeOut);
 

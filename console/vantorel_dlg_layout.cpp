@@ -65,6 +65,7 @@ void CVantorelDlg::BuildLayout() {
     auto* left = new QVBoxLayout;
     left->addWidget(BuildImagesGroup());
     left->addWidget(BuildOptionsGroup());
+    left->addWidget(BuildPortsGroup());
     left->addLayout(BuildOperatorButtons());
     left->addStretch(1);
 
@@ -260,6 +261,10 @@ void CVantorelDlg::ConnectHandlers() {
     onClick(ctl::kSmdBinary, [this] { OnBnClickedSmdBinary(); });
     onClick(ctl::kControlSector, [this] { OnBnClickedControlSector(); });
     onClick(ctl::kSetUgm, [this] { OnBnClickedSetUgm(); });
+    onClick(ctl::kSlotsFollowPorts, [this] { OnBnClickedSlotsFollowPorts(); });
+    onClick(ctl::kLearnPorts, [this] { OnBnClickedLearnPorts(); });
+    onClick(ctl::kClearPorts, [this] { OnBnClickedClearPorts(); });
+    onClick(ctl::kLoadPorts, [this] { OnBnClickedLoadPorts(); });
     onClick(ctl::kEbootButton, [this] { OnBnClickedEboot(); });
     onClick(ctl::kPdaButton, [this] { OnBnClickedPda(); });
     onClick(ctl::kCscButton, [this] { OnBnClickedCsc(); });

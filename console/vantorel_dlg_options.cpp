@@ -25,6 +25,7 @@ void CVantorelDlg::OnBnClickedDetect() {
                                   OperatorPrompts::Icon::Warning);
         return;
     }
+    StopPortLearning();
     StartBatchRecords();
     AppendMainLog(m_bWinUsbMode != 0 ? "[Setup] Windows Vista \r\n" : "[Setup] Windows XP \r\n");
     if (m_options.m_bControlSector != 0) {
@@ -33,6 +34,9 @@ void CVantorelDlg::OnBnClickedDetect() {
     } else {
         AppendMainLog("[Setup] Download PDA Ram Sector Size :%d MB \r\n",
                       static_cast<int>(engine::g_dwPdaSectorSize.load() / kBytesPerMegabyte));
+    }
+    if (m_options.m_bSlotsFollowPorts != 0) {
+        AppendMainLog("[Setup] Slots follow ports: %d port(s) bound.\r\n", m_portMap.BoundCount());
     }
     m_dwEraseNvCase = BuildEraseNvCase(m_options);
     m_bDetecting = 1;

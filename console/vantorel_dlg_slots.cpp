@@ -100,6 +100,7 @@ void CVantorelDlg::SetSlotLabelColour(int slot, COLORREF background) {
 
 void CVantorelDlg::EnableOperatorControls(bool bEnable) {
     m_controls.Enable(g_aOperatorCtrlId, bEnable);
+    m_controls.Enable(kPortControlIds, bEnable);
 }
 
 void CVantorelDlg::RefreshDetectedCount() {

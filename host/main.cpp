@@ -6,6 +6,7 @@
 #include "base/clock.h"
 #include "console/console_environment.h"
 #include "console/operator_prompts.h"
+#include "console/port_settings.h"
 #include "console/program_start.h"
 #include "host/linux_process_table.h"
 #include "host/sync_process_control.h"
@@ -75,6 +76,7 @@ int main(int argc, char** argv) {
         prompts,
         &hotplug,
         records::DefaultRecordsRoot(),
+        console::DefaultSettingsFile(),
     };
 
     host::CVantorelApp app(argc, argv, environment);

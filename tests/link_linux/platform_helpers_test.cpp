@@ -14,7 +14,7 @@
 #include "link/platform/linux/libusb_error_report.h"
 #include "link/platform/linux/sliced_transfer.h"
 #include "link/platform/linux/tty_path_directory.h"
-#include "link/platform/linux/usb_port_location.h"
+#include "link/platform/usb_port_location.h"
 #include "tests/support/temp_dir.h"
 
 namespace vantorel::link::linux_platform {

@@ -5,8 +5,8 @@
 namespace vantorel::console::test {
 
 void StationTest::MakeDialog(bool bBulkLinkOffered) {
-    dlg = std::make_unique<CVantorelDlg>(
-        ConsoleEnvironment{bus, bus, bus, bBulkLinkOffered, clock, sync, prompts, &hotplug});
+    dlg = std::make_unique<CVantorelDlg>(ConsoleEnvironment{
+        bus, bus, bus, bBulkLinkOffered, clock, sync, prompts, &hotplug, {}, settingsFile});
     dlg->OnInitDialog();
 }
 

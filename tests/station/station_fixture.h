@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -49,6 +50,8 @@ protected:
     std::string SlotLog(int slot) const;
 
     const Clock clock;
+    // Where the dialog keeps the operator's settings; empty: nowhere.
+    std::filesystem::path settingsFile;
     link::emulated::EmulatedBus bus;
     link::emulated::EmulatedHotplugMonitor hotplug{bus};
     ScriptedPrompts prompts;

@@ -6,7 +6,7 @@
 #include "link/platform/linux/libusb_bulk_device.h"
 #include "link/platform/linux/libusb_error_report.h"
 #include "link/platform/linux/libusb_handles.h"
-#include "link/platform/linux/usb_port_location.h"
+#include "link/platform/usb_port_location.h"
 
 namespace vantorel::link::linux_platform {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vantorel::link::linux_platform {
+namespace vantorel::link {
 
 // Where a USB device sits: its bus and the port numbers from the root hub down, as the
 // kernel names it in a port path ("1-1.4" is bus 1, ports 1 and 4).
@@ -27,4 +27,4 @@ std::optional<UsbPortLocation> ParsePortPath(std::string_view portPath);
 // The kernel's spelling of a location, the inverse of ParsePortPath.
 std::string FormatPortPath(const UsbPortLocation& location);
 
-}  // namespace vantorel::link::linux_platform
+}  // namespace vantorel::link

@@ -1,6 +1,6 @@
-#include "link/platform/linux/usb_port_location.h"
+#include "link/platform/usb_port_location.h"
 
-namespace vantorel::link::linux_platform {
+namespace vantorel::link {
 
 namespace {
 
@@ -58,4 +58,4 @@ std::string FormatPortPath(const UsbPortLocation& location) {
     return text;
 }
 
-}  // namespace vantorel::link::linux_platform
+}  // namespace vantorel::link

@@ -1,0 +1,225 @@
+// Slots that follow ports: on a fixture with fixed sockets, the handset in socket N is always
+// slot N. The mode, teaching the port map, and choosing an arrival's slot by its port.
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <fstream>
+#include <sstream>
+
+#include "console/color_static_st.h"
+#include "console/operator_prompts.h"
+#include "console/port_settings.h"
+#include "console/vantorel_dlg.h"
+
+namespace vantorel::console {
+
+namespace {
+constexpr const char* kPortMapFilter = "Port map (*.ports;*.txt)|*.ports;*.txt|";
+}  // namespace
+
+QGroupBox* CVantorelDlg::BuildPortsGroup() {
+    auto* group = new QGroupBox(QStringLiteral("Ports"), this);
+    auto* grid = new QGridLayout(group);
+    auto* follow = new QCheckBox(QStringLiteral("Slots follow ports"), group);
+    follow->setToolTip(QStringLiteral(
+        "Each handset takes the slot bound to the USB port it is plugged into, whatever the "
+        "order it arrives in. A handset on a port bound to no slot is left unattached."));
+    m_controls.Add(ctl::kSlotsFollowPorts, follow);
+    grid->addWidget(follow, 0, 0, 1, 3);
+    const std::array<std::pair<int, const char*>, 3> buttons{{
+        {ctl::kLearnPorts, "Learn ports"},
+        {ctl::kClearPorts, "Clear ports"},
+        {ctl::kLoadPorts, "Load ports..."},
+    }};
+    int column = 0;
+    for (const auto& [id, caption] : buttons) {
+        auto* button = new QPushButton(QString::fromLatin1(caption), group);
+        button->setAutoDefault(false);
+        m_controls.Add(id, button);
+        grid->addWidget(button, 1, column++);
+    }
+    auto* mapText = new QLabel(group);
+    mapText->setWordWrap(true);
+    m_controls.Add(ctl::kPortMapText, mapText);
+    grid->addWidget(mapText, 2, 0, 1, 3);
+    return group;
+}
+
+void CVantorelDlg::RestoreKeptPorts() {
+    std::string problem;
+    const PortSettings kept = LoadPortSettings(m_env.settingsFile, problem);
+    m_options.m_bSlotsFollowPorts = kept.bSlotsFollowPorts ? 1 : 0;
+    m_portMap = kept.map;
+    if (!problem.empty()) {
+        AppendMainLog("[Setup] The kept port map was dropped: %s\r\n", problem.c_str());
+    }
+    UpdateData(false);
+    ShowPortMap();
+}
+
+void CVantorelDlg::KeepPorts() const {
+    SavePortSettings(m_env.settingsFile, {m_options.m_bSlotsFollowPorts != 0, m_portMap});
+}
+
+void CVantorelDlg::OnBnClickedSlotsFollowPorts() {
+    SetSlotsFollowPorts(m_controls.As<QAbstractButton>(ctl::kSlotsFollowPorts)->isChecked());
+}
+
+void CVantorelDlg::SetSlotsFollowPorts(bool bFollow) {
+    m_options.m_bSlotsFollowPorts = bFollow ? 1 : 0;
+    m_controls.As<QAbstractButton>(ctl::kSlotsFollowPorts)->setChecked(bFollow);
+    KeepPorts();
+}
+
+void CVantorelDlg::SetPortMap(const engine::SlotPortMap& map) {
+    StopPortLearning();
+    m_portMap = map;
+    KeepPorts();
+    ShowPortMap();
+}
+
+void CVantorelDlg::OnBnClickedLearnPorts() {
+    if (m_portLearning.IsActive()) {
+        StopPortLearning();
+        return;
+    }
+    m_portLearning.Start(m_portMap);
+    KeepPorts();
+    AppendMainLog(
+        "[Setup] Learning ports: plug a handset into the socket of PDA 1, then of PDA 2, and "
+        "so on.\r\n");
+    ShowPortMap();
+}
+
+void CVantorelDlg::StopPortLearning() {
+    if (!m_portLearning.IsActive()) {
+        return;
+    }
+    m_portLearning.Stop();
+    AppendMainLog("[Setup] Port learning stopped: %d port(s) bound.\r\n", m_portMap.BoundCount());
+    ShowPortMap();
+}
+
+void CVantorelDlg::LearnPortOf(const std::string& arrivalName) {
+    const engine::PortLearning::Outcome learned = m_portLearning.Learn(m_portMap, arrivalName);
+    switch (learned.step) {
+        case engine::PortLearning::Step::Bound:
+            KeepPorts();
+            AppendMainLog("[Setup] Port %s bound to PDA %d.\r\n", learned.port.c_str(),
+                          learned.slot + 1);
+            if (!m_portLearning.IsActive()) {
+                AppendMainLog("[Setup] Port learning done: %d port(s) bound.\r\n",
+                              m_portMap.BoundCount());
+            }
+            break;
+        case engine::PortLearning::Step::AlreadyBound:
+            AppendMainLog("[Setup] Port %s is bound to PDA %d already.\r\n", learned.port.c_str(),
+                          learned.slot + 1);
+            break;
+        case engine::PortLearning::Step::NoPort:
+            AppendMainLog("[Setup] %s is on no USB port: nothing learned.\r\n",
+                          arrivalName.c_str());
+            break;
+    }
+    ShowPortMap();
+}
+
+void CVantorelDlg::OnBnClickedClearPorts() {
+    SetPortMap({});
+    AppendMainLog("[Setup] Port map cleared.\r\n");
+}
+
+bool CVantorelDlg::LoadPortMapFile(const std::string& path, std::string& error) {
+    std::ifstream file(path);
+    if (!file) {
+        error = "cannot read " + path;
+        return false;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    engine::SlotPortMap map;
+    std::string why;
+    if (!engine::ParsePortMap(text.str(), map, why)) {
+        error = path + ": " + why;
+        return false;
+    }
+    if (map.IsEmpty()) {
+        error = path + ": binds no slot to a port";
+        return false;
+    }
+    SetPortMap(map);
+    return true;
+}
+
+void CVantorelDlg::OnBnClickedLoadPorts() {
+    const auto chosen = m_env.prompts.ChooseOpenFile(this, QString::fromLatin1(kPortMapFilter));
+    if (!chosen) {
+        return;
+    }
+    std::string error;
+    if (!LoadPortMapFile(chosen->toStdString(), error)) {
+        m_env.prompts.ShowMessage(this, QString::fromStdString("Port map not loaded: " + error),
+                                  QString(), OperatorPrompts::Icon::Warning);
+        return;
+    }
+    AppendMainLog("[Setup] Port map loaded from %s: %d port(s) bound.\r\n",
+                  chosen->toStdString().c_str(), m_portMap.BoundCount());
+}
+
+int CVantorelDlg::SlotForArrival(const std::string& arrivalName) {
+    if (m_options.m_bSlotsFollowPorts == 0) {
+        return m_stackFreeSlots.Top();  // -1 when empty
+    }
+    std::array<bool, kSlotCount> slotFree{};
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        slotFree[slot] = m_stackFreeSlots.Contains(slot);
+    }
+    const engine::PortSlotChoice choice =
+        engine::ChooseSlotByPort(m_portMap, arrivalName, slotFree);
+    switch (choice.refusal) {
+        case engine::PortRefusal::None:
+            return choice.slot;
+        case engine::PortRefusal::NoPort:
+            AppendMainLog("[Setup] %s is on no USB port: handset left unattached.\r\n",
+                          arrivalName.c_str());
+            break;
+        case engine::PortRefusal::Unbound:
+            AppendMainLog("[Setup] Port %s is bound to no slot: handset left unattached.\r\n",
+                          choice.port.c_str());
+            break;
+        case engine::PortRefusal::SlotBusy:
+            AppendMainLog(
+                "[Setup] Port %s is bound to PDA %d, which holds a handset: handset left "
+                "unattached.\r\n",
+                choice.port.c_str(), choice.slot + 1);
+            break;
+    }
+    return -1;
+}
+
+void CVantorelDlg::ShowPortMap() {
+    QStringList bindings;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const QString port = QString::fromStdString(m_portMap.PortOf(slot));
+        m_lblSlot[slot]->setToolTip(port.isEmpty() ? QStringLiteral("Bound to no USB port")
+                                                   : QStringLiteral("USB port %1").arg(port));
+        if (!port.isEmpty()) {
+            bindings.append(QStringLiteral("PDA %1: %2").arg(slot + 1).arg(port));
+        }
+    }
+    QString text = bindings.isEmpty() ? QStringLiteral("No port bound.")
+                                      : bindings.join(QStringLiteral(" \u00b7 "));
+    if (m_portLearning.IsActive()) {
+        text = QStringLiteral("Plug a handset into the socket of PDA %1. ")
+                   .arg(m_portLearning.NextSlot() + 1) +
+               text;
+    }
+    m_controls.SetText(ctl::kPortMapText, text);
+    m_controls.SetText(ctl::kLearnPorts, m_portLearning.IsActive() ? QStringLiteral("Stop learning")
+                                                                   : QStringLiteral("Learn ports"));
+}
+
+}  // namespace vantorel::console
