@@ -43,6 +43,7 @@ QGroupBox* CVantorelDlg::BuildPortsGroup() {
     }
     auto* mapText = new QLabel(group);
     mapText->setWordWrap(true);
+    mapText->setTextFormat(Qt::RichText);
     m_controls.Add(ctl::kPortMapText, mapText);
     grid->addWidget(mapText, 2, 0, 1, 3);
     return group;
@@ -201,19 +202,25 @@ int CVantorelDlg::SlotForArrival(const std::string& arrivalName) {
 }
 
 void CVantorelDlg::ShowPortMap() {
-    QStringList bindings;
+    // Two slots a row, PDA 1 beside PDA 2, in columns that line up.
+    QString rows;
     for (int slot = 0; slot < kSlotCount; ++slot) {
         const QString port = QString::fromStdString(m_portMap.PortOf(slot));
         m_lblSlot[slot]->setToolTip(port.isEmpty() ? QStringLiteral("Bound to no USB port")
                                                    : QStringLiteral("USB port %1").arg(port));
-        if (!port.isEmpty()) {
-            bindings.append(QStringLiteral("PDA %1: %2").arg(slot + 1).arg(port));
-        }
+        rows += QStringLiteral("%1<td>PDA %2: %3</td>%4")
+                    .arg(slot % 2 == 0 ? QStringLiteral("<tr>") : QString())
+                    .arg(slot + 1)
+                    .arg(port.isEmpty() ? QStringLiteral("-") : port.toHtmlEscaped())
+                    .arg(slot % 2 == 0 ? QString() : QStringLiteral("</tr>"));
     }
-    QString text = bindings.isEmpty() ? QStringLiteral("No port bound.")
-                                      : bindings.join(QStringLiteral(" \u00b7 "));
+    QString text = m_portMap.IsEmpty() ? QStringLiteral("No port bound.")
+                                       : QStringLiteral(
+                                             "<table cellspacing=\"0\" cellpadding=\"1\" "
+                                             "width=\"100%\">%1</table>")
+                                             .arg(rows);
     if (m_portLearning.IsActive()) {
-        text = QStringLiteral("Plug a handset into the socket of PDA %1. ")
+        text = QStringLiteral("Plug a handset into the socket of PDA %1.<br>")
                    .arg(m_portLearning.NextSlot() + 1) +
                text;
     }
