@@ -1,7 +1,6 @@
 #include "console/port_settings.h"
 
 #include <QSettings>
-#include <cstdlib>
 
 namespace vantorel::console {
 
@@ -16,14 +15,10 @@ QString Q(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::filesystem::path DefaultSettingsFile(const std::string& fileName) {
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config != 0) {
-        return std::filesystem::path(config) / "vantorel" / fileName;
-    }
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != 0) {
-        return std::filesystem::path(home) / ".config" / "vantorel" / fileName;
-    }
-    return {};
+std::filesystem::path DefaultSettingsFile() {
+    const QSettings user(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vantorel"),
+                         QStringLiteral("vantorel"));
+    return user.fileName().toStdString();
 }
 
 PortSettings LoadPortSettings(const std::filesystem::path& file, std::string& problem) {

@@ -13,9 +13,9 @@ struct PortSettings {
     engine::SlotPortMap map;
 };
 
-// The operator's settings file: $XDG_CONFIG_HOME/vantorel/`fileName`, by default
-// ~/.config/vantorel/vantorel.conf. Empty when neither variable names a home.
-std::filesystem::path DefaultSettingsFile(const std::string& fileName = "vantorel.conf");
+// The operator's settings file, the one the file dialogs remember their folders in:
+// $XDG_CONFIG_HOME/vantorel/vantorel.ini, by default ~/.config/vantorel/vantorel.ini.
+std::filesystem::path DefaultSettingsFile();
 
 // The settings kept in `file`; the defaults (off, no port bound) for a missing file or an
 // empty path. A kept map that no longer reads is dropped and `problem` says why.

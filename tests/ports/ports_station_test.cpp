@@ -135,7 +135,7 @@ TEST_P(PortsTest, WithTheModeOffArrivalsTakeTheNextFreeSlot) {
 class KeptPortsTest : public PortsTest {
 protected:
     void SetUp() override {
-        settingsFile = files / "vantorel.conf";
+        settingsFile = files / "vantorel.ini";
         PortsTest::SetUp();
     }
     // The station closed and started again on the same settings file.
