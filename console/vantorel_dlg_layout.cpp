@@ -236,11 +236,15 @@ QWidget* CVantorelDlg::BuildLogArea() {
     m_pMainLogEdit->setReadOnly(true);
     m_pMainLogEdit->setFont(fixed);
     m_pMainLogEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // A log is only ever appended to: an undo history of every append would grow with it,
+    // batch after batch, and slow each append as it grows.
+    m_pMainLogEdit->document()->setUndoRedoEnabled(false);
     m_controls.Add(ctl::kMainLog, m_pMainLogEdit);
     column->addWidget(m_pMainLogEdit, 1);
 
     m_pAuxLogEdit = new QPlainTextEdit(area);
     m_pAuxLogEdit->setFont(fixed);
+    m_pAuxLogEdit->document()->setUndoRedoEnabled(false);
     m_pAuxLogEdit->hide();
     m_controls.Add(ctl::kAuxLog, m_pAuxLogEdit);
     column->addWidget(m_pAuxLogEdit, 1);
