@@ -61,6 +61,11 @@ int SoakRunMain(int argc, char** argv) {
         if (batch == baselineBatch) {
             baseline = UsageNow();
         }
+        if (batch % 50 == 0) {
+            // The path between the two ends: a leak climbs steadily, an allocator settles.
+            std::fprintf(stderr, "soak: after batch %d: %ld kB resident\n", batch,
+                         ProcessStatusField("VmRSS"));
+        }
     }
     const Usage last = UsageNow();
     std::printf("batches=%d rss_kb=%ld,%ld fds=%d,%d threads=%ld,%ld wall=%.3f\n", batches,
