@@ -1,20 +1,19 @@
 #include "benchmarks/console_figures.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextDocument>
-#include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
 
+#include "bench/station_script.h"
 #include "benchmarks/shown_console.h"
 #include "benchmarks/thread_cpu.h"
 #include "console/vantorel_dlg.h"
@@ -24,16 +23,6 @@ namespace vantorel::benchmarks {
 namespace {
 
 using console::CVantorelDlg;
-
-// Runs the dialog's event loop until `done` holds, blocked between events as the
-// application's own loop is, so that the waiting costs no CPU of its own.
-void WaitFor(const std::function<bool()>& done) {
-    QTimer ticker;  // wakes a wait that no event would end
-    ticker.start(1);
-    while (!done()) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-}
 
 }  // namespace
 
@@ -57,7 +46,8 @@ MainLogAppends MeasureMainLogAppends(int lines) {
         for (; line < blockEnd; ++line) {
             dlg.AppendMainLog("[PDA:%d] %d turn write complete\r\n", line % 8 + 1, line);
         }
-        WaitFor([&] { return shownText.blockCount() >= shownBefore + line; });
+        console::StationScript::WaitUntil(
+            [&] { return shownText.blockCount() >= shownBefore + line; }, std::chrono::seconds(10));
         blockSeconds.push_back(ThreadCpuSeconds() - blockStart);
     }
     result.totalSeconds = ThreadCpuSeconds() - start;

@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "base/clock.h"
+#include "bench/console_prompts.h"
 #include "console/operator_prompts.h"
-#include "console/sync_service_controller.h"
 #include "console/vantorel_dlg.h"
 #include "link/platform/emulated/emulated_bus.h"
 
@@ -43,14 +43,9 @@ private:
             return std::nullopt;
         }
     };
-    class NoSyncPrograms final : public console::SyncServiceController {
-    public:
-        void StopSyncProcesses(bool) override {}
-        void RestartSyncProcesses(bool) override {}
-    };
 
     link::emulated::EmulatedBus m_ownBus;
-    NoSyncPrograms m_sync;
+    console::BenchSyncService m_sync;
     SilentPrompts m_prompts;
     std::unique_ptr<console::CVantorelDlg> m_dlg;
 };

@@ -79,20 +79,16 @@ void CVantorelDlg::AppendShownLog(ShownLog log, std::string_view text) {
     if (!m_logs.Append(log, text)) {
         return;  // a frame is already due for what was waiting
     }
-    if (QThread::currentThread() == thread()) {
+    const auto armFrame = [this] {
         if (!m_pLogFrameTimer->isActive()) {
             m_pLogFrameTimer->start(kLogFrameMs);
         }
-        return;
+    };
+    if (QThread::currentThread() == thread()) {
+        armFrame();
+    } else {
+        QMetaObject::invokeMethod(this, armFrame, Qt::QueuedConnection);
     }
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (!m_pLogFrameTimer->isActive()) {
-                m_pLogFrameTimer->start(kLogFrameMs);
-            }
-        },
-        Qt::QueuedConnection);
 }
 
 void CVantorelDlg::FlushShownLogs() {
