@@ -3,12 +3,10 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QMetaObject>
-#include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QTextDocument>
 #include <algorithm>
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -16,6 +14,7 @@
 #include "bench/station_script.h"
 #include "benchmarks/shown_console.h"
 #include "benchmarks/thread_cpu.h"
+#include "console/log_view.h"
 #include "console/vantorel_dlg.h"
 
 namespace vantorel::benchmarks {
@@ -28,14 +27,13 @@ using console::CVantorelDlg;
 
 MainLogAppends MeasureMainLogAppends(int lines) {
     constexpr int kBlock = 1000;
-    ShownConsole shown;
-    CVantorelDlg& dlg = shown.Dlg();
+    ShownConsole window;
+    CVantorelDlg& dlg = window.Dlg();
     const size_t before = dlg.m_logs.Text(console::ShownLog::Main).size();
-    const QTextDocument& shownText =
-        *qobject_cast<QPlainTextEdit*>(dlg.GetDlgItem(console::ctl::kMainLog))->document();
-    const int shownBefore = shownText.blockCount();
+    const auto& view = *qobject_cast<console::CLogView*>(dlg.GetDlgItem(console::ctl::kMainLog));
+    const qsizetype shownBefore = view.LineCount();
 
-    // Block after block, each followed by the event loop until the edit shows it: the cost
+    // Block after block, each followed by the event loop until the view shows it: the cost
     // of a line is its append and its share of putting it on screen, in the dialog's CPU.
     MainLogAppends result;
     std::vector<double> blockSeconds;
@@ -46,8 +44,8 @@ MainLogAppends MeasureMainLogAppends(int lines) {
         for (; line < blockEnd; ++line) {
             dlg.AppendMainLog("[PDA:%d] %d turn write complete\r\n", line % 8 + 1, line);
         }
-        console::StationScript::WaitUntil(
-            [&] { return shownText.blockCount() >= shownBefore + line; }, std::chrono::seconds(10));
+        console::StationScript::WaitUntil([&] { return view.LineCount() >= shownBefore + line; },
+                                          std::chrono::seconds(10));
         blockSeconds.push_back(ThreadCpuSeconds() - blockStart);
     }
     result.totalSeconds = ThreadCpuSeconds() - start;
@@ -60,9 +58,8 @@ MainLogAppends MeasureMainLogAppends(int lines) {
          at = text.find("turn write complete", at + 1)) {
         ++counted;
     }
-    QPlainTextEdit* edit = qobject_cast<QPlainTextEdit*>(dlg.GetDlgItem(console::ctl::kMainLog));
     result.ok = counted == static_cast<size_t>(lines) &&
-                edit->verticalScrollBar()->value() == edit->verticalScrollBar()->maximum();
+                view.verticalScrollBar()->value() == view.verticalScrollBar()->maximum();
     return result;
 }
 

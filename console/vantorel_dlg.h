@@ -35,13 +35,13 @@
 class QGroupBox;
 class QLabel;
 class QLayout;
-class QPlainTextEdit;
 class QSocketNotifier;
 class QTimer;
 
 namespace vantorel::console {
 
 class CColorStaticST;
+class CLogView;
 class CTextProgressCtrl;
 
 // The station's only window: the eight slots, the download options, the operator buttons,
@@ -276,9 +276,9 @@ private:
     link::LinkPlatform m_linkPlatform;
     ControlRegistry m_controls;
     DataExchange m_dataExchange;
-    QPlainTextEdit* m_pMainLogEdit = nullptr;  // 1017
-    QPlainTextEdit* m_pAuxLogEdit = nullptr;   // 1071
-    QTimer* m_pLogFrameTimer = nullptr;        // feeds the edits at most once per frame
+    CLogView* m_pMainLogEdit = nullptr;  // 1017
+    CLogView* m_pAuxLogEdit = nullptr;   // 1071
+    QTimer* m_pLogFrameTimer = nullptr;  // feeds the edits at most once per frame
     std::array<bool, kSlotCount> m_bFailCounted{};
     std::array<std::optional<std::string>, kSlotCount> m_strFailureToExplain;
     std::array<std::chrono::system_clock::time_point, kSlotCount> m_slotStarted{};

@@ -10,12 +10,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "console/color_static_st.h"
+#include "console/log_view.h"
 #include "console/string_resource.h"
 #include "console/text_progress_ctrl.h"
 #include "console/vantorel_dlg.h"
@@ -232,19 +232,14 @@ QWidget* CVantorelDlg::BuildLogArea() {
     column->addWidget(count);
 
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    m_pMainLogEdit = new QPlainTextEdit(area);
-    m_pMainLogEdit->setReadOnly(true);
+    m_pMainLogEdit = new CLogView(area);
     m_pMainLogEdit->setFont(fixed);
     m_pMainLogEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // A log is only ever appended to: an undo history of every append would grow with it,
-    // batch after batch, and slow each append as it grows.
-    m_pMainLogEdit->document()->setUndoRedoEnabled(false);
     m_controls.Add(ctl::kMainLog, m_pMainLogEdit);
     column->addWidget(m_pMainLogEdit, 1);
 
-    m_pAuxLogEdit = new QPlainTextEdit(area);
+    m_pAuxLogEdit = new CLogView(area);
     m_pAuxLogEdit->setFont(fixed);
-    m_pAuxLogEdit->document()->setUndoRedoEnabled(false);
     m_pAuxLogEdit->hide();
     m_controls.Add(ctl::kAuxLog, m_pAuxLogEdit);
     column->addWidget(m_pAuxLogEdit, 1);

@@ -1,8 +1,6 @@
 // The main, second and slot logs.
 #include <QMetaObject>
-#include <QPlainTextEdit>
 #include <QScrollBar>
-#include <QTextCursor>
 #include <QThread>
 #include <QTimer>
 #include <cstdarg>
@@ -10,6 +8,7 @@
 #include "base/text_format.h"
 #include "console/log_dialog.h"
 #include "console/log_text.h"
+#include "console/log_view.h"
 #include "console/vantorel_dlg.h"
 
 namespace vantorel::console {
@@ -52,7 +51,7 @@ void CVantorelDlg::AppendAuxLogText(std::string_view text) {
 
 void CVantorelDlg::ClearAuxLog() {
     m_logs.Clear(ShownLog::Aux);
-    m_pAuxLogEdit->clear();
+    m_pAuxLogEdit->Clear();
 }
 
 void CVantorelDlg::AppendSlotLogText(int slot, std::string_view text) {
@@ -106,10 +105,8 @@ void CVantorelDlg::FlushShownLog(ShownLog log) {
     if (pending.empty()) {
         return;
     }
-    QPlainTextEdit* edit = log == ShownLog::Main ? m_pMainLogEdit : m_pAuxLogEdit;
-    QTextCursor end(edit->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(LogTextForDisplay(pending));
+    CLogView* edit = log == ShownLog::Main ? m_pMainLogEdit : m_pAuxLogEdit;
+    edit->AppendText(LogTextForDisplay(pending));
     QScrollBar* scroll = edit->verticalScrollBar();
     scroll->setValue(scroll->maximum());
 }

@@ -1,8 +1,8 @@
 // The slot table's resets and the operator-control group.
-#include <QPlainTextEdit>
 
 #include "console/caption_contrast.h"
 #include "console/color_static_st.h"
+#include "console/log_view.h"
 #include "console/pda_detect.h"
 #include "console/slot_status_text.h"
 #include "console/text_progress_ctrl.h"
@@ -39,8 +39,8 @@ void CVantorelDlg::ResetAllSlots() {
     m_nFailCount = 0;
     m_nSlotsLeft = kSlotCount;
     m_logs.ClearShown();
-    m_pMainLogEdit->clear();
-    m_pAuxLogEdit->clear();
+    m_pMainLogEdit->Clear();
+    m_pAuxLogEdit->Clear();
     m_bDetecting = 0;
     for (int slot = kSlotCount - 1; slot >= 0; --slot) {
         ResetSlot(slot);

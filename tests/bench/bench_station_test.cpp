@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QPlainTextEdit>
 #include <QTimer>
 #include <fstream>
 #include <set>
@@ -15,6 +14,7 @@
 #include "bench/bench_station.h"
 #include "bench/emulated_bench.h"
 #include "bench/station_script.h"
+#include "console/log_view.h"
 #include "console/operator_prompts.h"
 #include "console/vantorel_dlg.h"
 #include "tests/bench/no_records.h"
@@ -53,7 +53,7 @@ std::string ShownChoices(const console::CVantorelDlg& dlg) {
         shown += "drop-down " + std::to_string(id) + ": [" + Items(combo) + "] showing \"" +
                  combo.currentText().toStdString() + "\"\n";
     }
-    const auto& aux = *controls.As<QPlainTextEdit>(ctl::kAuxLog);
+    const auto& aux = *controls.As<console::CLogView>(ctl::kAuxLog);
     shown += "second log " + std::string(aux.isVisible() ? "shown" : "hidden") + ":\n" +
              vantorel::test::ShownLogText(dlg, ctl::kAuxLog).toStdString() + "\n";
     shown += "Detect " + std::string(controls.Get(ctl::kDetect)->isEnabled() ? "on" : "off");

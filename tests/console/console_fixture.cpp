@@ -1,6 +1,5 @@
 #include "tests/console/console_fixture.h"
 
-#include <QPlainTextEdit>
 #include <QTimer>
 
 #include "tests/support/shown_logs.h"

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
-#include <QPlainTextEdit>
 #include <filesystem>
 #include <memory>
 

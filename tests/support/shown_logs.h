@@ -2,14 +2,14 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QPlainTextEdit>
 
 #include "console/control_ids.h"
+#include "console/log_view.h"
 #include "console/vantorel_dlg.h"
 
 namespace vantorel::test {
 
-// Log lines reach the edits once per frame: handles the dialog's events until both shown
+// Log lines reach the views once per frame: handles the dialog's events until both shown
 // logs have handed their edits everything (two seconds at most), then returns the text of
 // the edit `editId` (the main or the second log).
 inline QString ShownLogText(const console::CVantorelDlg& dlg, int editId) {
@@ -20,7 +20,7 @@ inline QString ShownLogText(const console::CVantorelDlg& dlg, int editId) {
            waited.elapsed() < 2000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
-    return dlg.Controls().As<QPlainTextEdit>(editId)->toPlainText();
+    return dlg.Controls().As<console::CLogView>(editId)->toPlainText();
 }
 
 }  // namespace vantorel::test

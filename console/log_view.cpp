@@ -1,0 +1,238 @@
+#include "console/log_view.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFontMetricsF>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+#include <cmath>
+
+namespace vantorel::console {
+
+namespace {
+// The same space around the text as a plain text edit's document margin.
+constexpr int kMargin = 4;
+}  // namespace
+
+CLogView::CLogView(QWidget* parent) : QAbstractScrollArea(parent) {
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    verticalScrollBar()->setSingleStep(1);
+    Relayout();
+}
+
+void CLogView::AppendText(const QString& text) {
+    if (text.isEmpty()) {
+        return;
+    }
+    m_lines.Append(text);
+    UpdateScrollRange();
+    viewport()->update();
+    emit TextAppended();
+}
+
+void CLogView::Clear() {
+    m_lines.Clear();
+    m_anchor = m_cursor = 0;
+    m_selecting = false;
+    UpdateScrollRange();
+    viewport()->update();
+}
+
+QString CLogView::SelectedText() const {
+    const qsizetype from = std::min(m_anchor, m_cursor);
+    return m_lines.Text().mid(from, std::max(m_anchor, m_cursor) - from);
+}
+
+void CLogView::SelectAll() {
+    Select(0, m_lines.Text().size());
+    OfferSelection();
+}
+
+void CLogView::CopySelection() const {
+    if (m_anchor != m_cursor) {
+        QApplication::clipboard()->setText(SelectedText());
+    }
+}
+
+void CLogView::paintEvent(QPaintEvent*) {
+    QPainter painter(viewport());
+    const QPalette& colours = palette();
+    const QString& text = m_lines.Text();
+    const qsizetype selectedFrom = std::min(m_anchor, m_cursor);
+    const qsizetype selectedTo = std::max(m_anchor, m_cursor);
+    const int height = viewport()->height();
+    const qsizetype rows = m_lines.RowCount();
+    // Draws the characters [from, to) of a row in one colour.
+    const auto drawRun = [&](const LogLines::Row& row, int y, qsizetype from, qsizetype to) {
+        if (from < to) {
+            painter.drawText(
+                QPointF(kMargin + static_cast<qreal>(from) * m_charWidth, y + m_ascent),
+                text.mid(row.start + from, to - from));
+        }
+    };
+    int y = kMargin;
+    for (qsizetype index = verticalScrollBar()->value(); index < rows && y < height; ++index) {
+        const LogLines::Row row = m_lines.RowAt(index);
+        const qsizetype from = std::clamp<qsizetype>(selectedFrom - row.start, 0, row.length);
+        const qsizetype to = std::clamp<qsizetype>(selectedTo - row.start, 0, row.length);
+        painter.setPen(colours.color(QPalette::Text));
+        drawRun(row, y, 0, from);
+        drawRun(row, y, to, row.length);
+        if (from < to) {
+            painter.fillRect(QRectF(kMargin + static_cast<qreal>(from) * m_charWidth, y,
+                                    static_cast<qreal>(to - from) * m_charWidth, m_rowHeight),
+                             colours.brush(QPalette::Highlight));
+            painter.setPen(colours.color(QPalette::HighlightedText));
+            drawRun(row, y, from, to);
+        }
+        y += m_rowHeight;
+    }
+}
+
+void CLogView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    Relayout();
+}
+
+void CLogView::changeEvent(QEvent* event) {
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        Relayout();
+    }
+}
+
+void CLogView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    const qsizetype at = OffsetAt(event->position().toPoint());
+    Select(event->modifiers() & Qt::ShiftModifier ? m_anchor : at, at);
+    m_selecting = true;
+}
+
+void CLogView::mouseMoveEvent(QMouseEvent* event) {
+    if (!m_selecting) {
+        return;
+    }
+    const QPoint point = event->position().toPoint();
+    // Dragging past the top or bottom edge scrolls, so a selection can span more than a page.
+    if (point.y() < 0) {
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    } else if (point.y() > viewport()->height()) {
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    }
+    Select(m_anchor, OffsetAt(point));
+}
+
+void CLogView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && m_selecting) {
+        m_selecting = false;
+        OfferSelection();
+    }
+}
+
+void CLogView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        return;
+    }
+    const LogLines::Row line = m_lines.LineAround(OffsetAt(event->position().toPoint()));
+    Select(line.start, line.start + line.length);
+    OfferSelection();
+}
+
+void CLogView::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy)) {
+        CopySelection();
+    } else if (event->matches(QKeySequence::SelectAll)) {
+        SelectAll();
+    } else if (event->matches(QKeySequence::MoveToStartOfDocument)) {
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+    } else if (event->matches(QKeySequence::MoveToEndOfDocument)) {
+        verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMaximum);
+    } else {
+        QAbstractScrollArea::keyPressEvent(event);
+    }
+}
+
+void CLogView::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    QAction* copy = menu.addAction(tr("&Copy"), this, &CLogView::CopySelection);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setEnabled(m_anchor != m_cursor);
+    menu.addSeparator();
+    QAction* all = menu.addAction(tr("Select All"), this, &CLogView::SelectAll);
+    all->setShortcut(QKeySequence::SelectAll);
+    all->setEnabled(!m_lines.Text().isEmpty());
+    menu.exec(event->globalPos());
+}
+
+void CLogView::Relayout() {
+    const QFontMetricsF metrics(font());
+    m_charWidth = std::max<qreal>(1, metrics.horizontalAdvance(QLatin1Char('0')));
+    m_rowHeight = std::max(1, static_cast<int>(std::ceil(metrics.lineSpacing())));
+    m_ascent = static_cast<int>(std::ceil(metrics.ascent()));
+
+    QScrollBar* scroll = verticalScrollBar();
+    const bool followedEnd = scroll->value() == scroll->maximum();
+    const qsizetype firstShown =
+        m_lines.RowCount() > 0
+            ? m_lines.RowAt(std::min<qsizetype>(scroll->value(), m_lines.RowCount() - 1)).start
+            : 0;
+    const int columns =
+        static_cast<int>(std::floor((viewport()->width() - 2 * kMargin) / m_charWidth));
+    if (columns != m_lines.Columns()) {
+        m_lines.SetColumns(columns);
+    }
+    UpdateScrollRange();
+    scroll->setValue(followedEnd ? scroll->maximum() : static_cast<int>(m_lines.RowOf(firstShown)));
+    viewport()->update();
+}
+
+void CLogView::UpdateScrollRange() {
+    const int visible = VisibleRows();
+    QScrollBar* scroll = verticalScrollBar();
+    scroll->setPageStep(visible);
+    scroll->setRange(0, static_cast<int>(std::max<qsizetype>(0, m_lines.RowCount() - visible)));
+}
+
+int CLogView::VisibleRows() const {
+    return std::max(1, (viewport()->height() - 2 * kMargin) / m_rowHeight);
+}
+
+qsizetype CLogView::OffsetAt(QPoint point) const {
+    const qsizetype rows = m_lines.RowCount();
+    const qsizetype index = std::clamp<qsizetype>(
+        verticalScrollBar()->value() + (point.y() - kMargin) / m_rowHeight, 0, rows - 1);
+    const LogLines::Row row = m_lines.RowAt(index);
+    const auto column = static_cast<qsizetype>(std::lround((point.x() - kMargin) / m_charWidth));
+    return row.start + std::clamp<qsizetype>(column, 0, row.length);
+}
+
+void CLogView::Select(qsizetype anchor, qsizetype cursor) {
+    if (anchor != m_anchor || cursor != m_cursor) {
+        m_anchor = anchor;
+        m_cursor = cursor;
+        viewport()->update();
+    }
+}
+
+// Where the window system has a selection clipboard (X11), the selection goes there too,
+// as it does from any other text widget.
+void CLogView::OfferSelection() const {
+    QClipboard* clipboard = QApplication::clipboard();
+    if (m_anchor != m_cursor && clipboard->supportsSelection()) {
+        clipboard->setText(SelectedText(), QClipboard::Selection);
+    }
+}
+
+}  // namespace vantorel::console
