@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/allocator_arenas.h"
 #include "bench/bench_arguments.h"
 #include "bench/bench_station.h"
 #include "bench/emulated_bench.h"
@@ -27,6 +28,7 @@ int Refuse(const std::string& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    LimitAllocatorArenas();
     BenchArguments args;
     std::string error;
     if (!ParseBenchArguments(std::vector<std::string>(argv + 1, argv + argc), args, error)) {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/allocator_arenas.h"
 #include "benchmarks/bench_files.h"
 #include "benchmarks/figure_runs.h"
 #include "benchmarks/soak_child.h"
@@ -71,6 +72,8 @@ Arguments TakeArguments(int& argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Every process here runs the station's code the way the station runs it.
+    vantorel::LimitAllocatorArenas();
     if (argc > 1 && std::strcmp(argv[1], kStationRunFlag) == 0) {
         return StationRunMain(argc - 1, argv + 1);
     }

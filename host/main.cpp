@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/allocator_arenas.h"
 #include "base/clock.h"
 #include "console/console_environment.h"
 #include "console/operator_prompts.h"
@@ -37,6 +38,7 @@ constexpr int kExitNoDisplay = 2;
 
 int main(int argc, char** argv) {
     using namespace vantorel;
+    LimitAllocatorArenas();
 
     // Answered before Qt starts, so they work without a display. Other arguments are Qt's.
     for (int i = 1; i < argc; ++i) {
