@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "base/allocator_arenas.h"
+#include "base/process_memory.h"
 #include "bench/bench_arguments.h"
 #include "bench/bench_station.h"
 #include "bench/emulated_bench.h"

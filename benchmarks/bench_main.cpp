@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "base/allocator_arenas.h"
+#include "base/process_memory.h"
 #include "benchmarks/bench_files.h"
 #include "benchmarks/figure_runs.h"
 #include "benchmarks/soak_child.h"

@@ -1,5 +1,6 @@
 // The slot table's resets and the operator-control group.
 
+#include "base/process_memory.h"
 #include "console/caption_contrast.h"
 #include "console/color_static_st.h"
 #include "console/log_view.h"
@@ -62,6 +63,8 @@ void CVantorelDlg::OnBnClickedResetAll() {
     // Detect arms a download of the chosen images; with none chosen it stays off.
     m_controls.Enable(ctl::kDetect, HasChosenImages());
     UpdateData(false);
+    // The last batch's buffers and logs are gone; the bench may stand idle until the next.
+    ReturnFreedMemory();
 }
 
 void CVantorelDlg::OnBnClickedResetSlot(int slot) {

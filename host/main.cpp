@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/allocator_arenas.h"
+#include "base/process_memory.h"
 #include "base/clock.h"
 #include "console/console_environment.h"
 #include "console/operator_prompts.h"

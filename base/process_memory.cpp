@@ -1,4 +1,4 @@
-#include "base/allocator_arenas.h"
+#include "base/process_memory.h"
 
 #include <malloc.h>
 
@@ -10,6 +10,10 @@ namespace vantorel {
 void LimitAllocatorArenas() {
     const int processors = static_cast<int>(std::thread::hardware_concurrency());
     mallopt(M_ARENA_MAX, std::max(2, processors));
+}
+
+void ReturnFreedMemory() {
+    malloc_trim(0);
 }
 
 }  // namespace vantorel

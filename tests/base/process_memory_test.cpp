@@ -1,4 +1,4 @@
-#include "base/allocator_arenas.h"
+#include "base/process_memory.h"
 
 #include <gtest/gtest.h>
 #include <malloc.h>
@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <latch>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,7 +35,7 @@ int ArenaCount() {
 
 // Sixteen threads alive at once, each allocating, as eight workers and their links are:
 // unbounded, each would open an arena of its own.
-TEST(AllocatorArenasTest, ManyLiveThreadsShareOneArenaPerProcessor) {
+TEST(ProcessMemoryTest, ManyLiveThreadsShareOneArenaPerProcessor) {
     LimitAllocatorArenas();
     constexpr int kThreads = 16;
     std::latch allAllocated(kThreads);
@@ -52,6 +54,35 @@ TEST(AllocatorArenasTest, ManyLiveThreadsShareOneArenaPerProcessor) {
     const int processors = static_cast<int>(std::thread::hardware_concurrency());
     EXPECT_GE(arenas, 1);
     EXPECT_LE(arenas, std::max(2, processors));
+}
+
+long ResidentKb() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0;
+    long resident = 0;
+    statm >> pages >> resident;
+    return resident * 4;
+}
+
+// A batch's worth of small buffers freed below one that lives on: the arena cannot shrink
+// from its top, and the freed pages stay with the process until they are handed back.
+TEST(ProcessMemoryTest, FreedMemoryInTheMiddleOfAnArenaGoesBackToTheSystem) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers bring allocators of their own";
+#endif
+    constexpr size_t kBlock = 16 * 1024;
+    constexpr int kBlocks = 4096;  // 64 MiB
+    std::vector<std::unique_ptr<char[]>> freed;
+    for (int i = 0; i < kBlocks; ++i) {
+        freed.push_back(std::make_unique<char[]>(kBlock));
+        std::fill_n(freed.back().get(), kBlock, static_cast<char>(i));
+    }
+    const auto kept = std::make_unique<char[]>(kBlock);
+    kept[0] = 1;
+    freed.clear();
+    const long before = ResidentKb();
+    ReturnFreedMemory();
+    EXPECT_GT(before - ResidentKb(), 32 * 1024) << "kB handed back of some 64 MiB freed";
 }
 
 }  // namespace
