@@ -9,7 +9,6 @@
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <numeric>
 #include <set>
 #include <sstream>
@@ -173,25 +172,8 @@ bool FinishRealArguments(BenchArguments& out, bool bLinkGiven, bool bHandsetsGiv
 
 // A map inline ("1=1-8,2=1-7") or in the file the value names.
 bool ParsePortMapValue(const std::string& value, engine::SlotPortMap& map, std::string& why) {
-    std::string text = value;
-    if (value.find('=') == std::string::npos) {
-        std::ifstream file(value);
-        if (!file) {
-            why = "cannot read the file";
-            return false;
-        }
-        std::ostringstream content;
-        content << file.rdbuf();
-        text = content.str();
-    }
-    if (!engine::ParsePortMap(text, map, why)) {
-        return false;
-    }
-    if (map.IsEmpty()) {
-        why = "binds no slot to a port";
-        return false;
-    }
-    return true;
+    return value.find('=') != std::string::npos ? engine::ParseUsablePortMap(value, map, why)
+                                                : engine::ReadPortMapFile(value, map, why);
 }
 
 // "reverse" or handset numbers "3,1,2" into 0-based rows.

@@ -6,8 +6,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <fstream>
-#include <sstream>
 
 #include "console/color_static_st.h"
 #include "console/operator_prompts.h"
@@ -134,21 +132,10 @@ void CVantorelDlg::OnBnClickedClearPorts() {
 }
 
 bool CVantorelDlg::LoadPortMapFile(const std::string& path, std::string& error) {
-    std::ifstream file(path);
-    if (!file) {
-        error = "cannot read " + path;
-        return false;
-    }
-    std::ostringstream text;
-    text << file.rdbuf();
     engine::SlotPortMap map;
     std::string why;
-    if (!engine::ParsePortMap(text.str(), map, why)) {
+    if (!engine::ReadPortMapFile(path, map, why)) {
         error = path + ": " + why;
-        return false;
-    }
-    if (map.IsEmpty()) {
-        error = path + ": binds no slot to a port";
         return false;
     }
     SetPortMap(map);

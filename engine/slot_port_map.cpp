@@ -1,5 +1,7 @@
 #include "engine/slot_port_map.h"
 
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "link/platform/device_path.h"
@@ -121,6 +123,30 @@ bool ParsePortMap(std::string_view text, SlotPortMap& map, std::string& error) {
     }
     map = parsed;
     return true;
+}
+
+bool ParseUsablePortMap(std::string_view text, SlotPortMap& map, std::string& error) {
+    SlotPortMap parsed;
+    if (!ParsePortMap(text, parsed, error)) {
+        return false;
+    }
+    if (parsed.IsEmpty()) {
+        error = "binds no slot to a port";
+        return false;
+    }
+    map = parsed;
+    return true;
+}
+
+bool ReadPortMapFile(const std::string& path, SlotPortMap& map, std::string& error) {
+    std::ifstream file(path);
+    if (!file) {
+        error = "cannot read the file";
+        return false;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    return ParseUsablePortMap(text.str(), map, error);
 }
 
 PortSlotChoice ChooseSlotByPort(const SlotPortMap& map, std::string_view devicePath,

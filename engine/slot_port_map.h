@@ -45,6 +45,11 @@ std::string FormatPortMap(const SlotPortMap& map);
 // outside 1..8, a port that is no port location, a slot given twice or a port given twice.
 bool ParsePortMap(std::string_view text, SlotPortMap& map, std::string& error);
 
+// A map the operator hands over to be used (inline or in a file): as ParsePortMap, and also
+// false when it binds no slot at all, which is a mistake rather than a choice.
+bool ParseUsablePortMap(std::string_view text, SlotPortMap& map, std::string& error);
+bool ReadPortMapFile(const std::string& path, SlotPortMap& map, std::string& error);
+
 // Why an arriving handset gets no slot when slots follow ports.
 enum class PortRefusal {
     None,
