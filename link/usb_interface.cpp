@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "link/no_wait_read.h"
+
 namespace vantorel::link {
 
 namespace {
@@ -12,8 +14,7 @@ constexpr int kReadPasses = 10;
 }  // namespace
 
 std::chrono::nanoseconds CUsbInterface::NoWaitPass() const {
-    return std::max<std::chrono::nanoseconds>(m_platform.clock.ToReal(kNoWaitPassLength),
-                                              kShortestNoWaitRead / kReadPasses);
+    return NoWaitReadTime(m_platform.clock, kNoWaitPassLength, kReadPasses);
 }
 
 CUsbInterface::CUsbInterface(const LinkPlatform& platform) : m_platform(platform) {}

@@ -1,8 +1,7 @@
 #include "link/winusb_interface.h"
 
-#include <algorithm>
-
 #include "base/text_format.h"
+#include "link/no_wait_read.h"
 
 namespace vantorel::link {
 
@@ -86,10 +85,8 @@ uint32_t CWinUsbInterface::Read(void* buffer, uint32_t length, bool bWait) {
     if (bWait && ReplyTimedOut()) {
         return 0;
     }
-    const auto bound = bWait
-                           ? m_platform.clock.ToRealBound(kReplySilenceBound)
-                           : std::max<std::chrono::nanoseconds>(
-                                 m_platform.clock.ToReal(kGreetingReadBound), kShortestNoWaitRead);
+    const auto bound = bWait ? m_platform.clock.ToRealBound(kReplySilenceBound)
+                             : NoWaitReadTime(m_platform.clock, kGreetingReadBound);
     const TransferResult result =
         m_reads.Read(*device, m_PipeInfo[0].pipeId, static_cast<uint8_t*>(buffer), length, bound);
     switch (result.status) {
