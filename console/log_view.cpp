@@ -184,10 +184,9 @@ void CLogView::Relayout() {
 
     QScrollBar* scroll = verticalScrollBar();
     const bool followedEnd = scroll->value() == scroll->maximum();
+    // There is always a row: an empty log has its one empty line.
     const qsizetype firstShown =
-        m_lines.RowCount() > 0
-            ? m_lines.RowAt(std::min<qsizetype>(scroll->value(), m_lines.RowCount() - 1)).start
-            : 0;
+        m_lines.RowAt(std::min<qsizetype>(scroll->value(), m_lines.RowCount() - 1)).start;
     const int columns =
         static_cast<int>(std::floor((viewport()->width() - 2 * kMargin) / m_charWidth));
     if (columns != m_lines.Columns()) {

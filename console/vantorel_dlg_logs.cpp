@@ -64,15 +64,15 @@ void CVantorelDlg::AppendSlotLogText(int slot, std::string_view text) {
 namespace {
 
 // One frame of a 60 Hz screen: lines that come faster than the eye reads are handed to the
-// edit together, so a storm of them costs one layout and one scroll per frame, not per line.
+// view together, so a storm of them costs one append, one scroll and one paint per frame.
 constexpr int kLogFrameMs = 16;
-// What one frame hands an edit at most (some 2,000 lines, a few ms of layout): a storm of
-// lines is shown over several frames rather than in one that freezes the window.
+// What one frame hands a view at most (some 2,000 lines): however many lines a storm leaves
+// waiting, no single frame converts and wraps all of them.
 constexpr size_t kLogFrameBytes = 64 * 1024;
 
 }  // namespace
 
-// The log keeps every line at once; its edit is handed the new text at the next frame, in
+// The log keeps every line at once; its view is handed the new text at the next frame, in
 // one go and in order, from whichever thread the lines came.
 void CVantorelDlg::AppendShownLog(ShownLog log, std::string_view text) {
     if (!m_logs.Append(log, text)) {

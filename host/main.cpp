@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/process_memory.h"
 #include "base/clock.h"
+#include "base/process_memory.h"
 #include "console/console_environment.h"
 #include "console/operator_prompts.h"
 #include "console/port_settings.h"
