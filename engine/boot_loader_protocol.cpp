@@ -46,15 +46,51 @@ uint32_t SealDataPacket(Packet& packet, uint32_t ramAddress, uint32_t payloadLen
     return sum;
 }
 
+Clock::Duration ReplyBoundOf(uint32_t code, uint32_t a3) {
+    // Generous: a bound that fails a healthy handset costs a handset, one that waits long
+    // for a dead one costs minutes.
+    constexpr Clock::Duration kNandFormatBound{30 * 60 * 1000};
+    constexpr Clock::Duration kEraseBound{10 * 60 * 1000};
+    switch (code) {
+        case kCmdNandFormat:
+            return kNandFormatBound;
+        case kCmdWriteSmdBlocks:
+            return kEraseBound;
+        case kCmdNotifyUpdateImage:
+            return (a3 & kEraseWorkBits) != 0 ? kEraseBound : link::kReplySilenceBound;
+        default:
+            return link::kReplySilenceBound;
+    }
+}
+
+CommandReplyBound::CommandReplyBound(CUsbInterface& link, uint32_t code, uint32_t a3)
+    : m_link(link) {
+    m_link.SetReplySilenceBound(ReplyBoundOf(code, a3));
+}
+
+CommandReplyBound::~CommandReplyBound() {
+    m_link.SetReplySilenceBound(link::kReplySilenceBound);
+}
+
+uint32_t SendCommandForReply(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2,
+                             uint32_t a3) {
+    if (!link.IsOpened()) {
+        return 0;
+    }
+    WriteCommand(link, code, a1, a2, a3);
+    if (!ReadsReply(code)) {
+        return 0;
+    }
+    const CommandReplyBound bound(link, code, a3);
+    Reply4 ignored{};
+    return ReadReply4(link, ignored);
+}
+
 bool SendCommand(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2, uint32_t a3) {
     if (!link.IsOpened()) {
         return false;
     }
-    WriteCommand(link, code, a1, a2, a3);
-    if (ReadsReply(code)) {
-        Reply4 ignored{};
-        ReadReply4(link, ignored);
-    }
+    SendCommandForReply(link, code, a1, a2, a3);
     return true;
 }
 
@@ -71,6 +107,7 @@ bool SendCommandCheck(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t 
         return false;
     }
     WriteCommand(link, code, a1, a2, a3);
+    const CommandReplyBound bound(link, code, a3);
     Reply4 reply{};
     ReadReply4(link, reply);
     if (received != nullptr) {
@@ -84,6 +121,7 @@ bool SendBlockWrite(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2
         return false;
     }
     WriteCommand(link, code, a1, a2, a3);
+    const CommandReplyBound bound(link, code, a3);
     Reply4 ignored{};
     ReadReply4(link, ignored);
     return false;
@@ -142,8 +180,8 @@ int FlashWrite(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2, uin
         if (link.ReplyTimedOut()) {
             return 1;  // no reply at all: there is no checksum to tell about
         }
-        AppendMainLog(dialog, "Flash Image checksum error checksum = %x, Rvalue = %x\r\n", a3,
-                      ReplyValue(reply));
+        AppendFailureLog(dialog, "Flash Image checksum error checksum = %x, Rvalue = %x\r\n", a3,
+                         ReplyValue(reply));
         return 1;
     }
 

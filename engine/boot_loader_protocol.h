@@ -89,9 +89,33 @@ inline uint8_t* PayloadOf(Packet& packet) {
 // RAM address, length, sum) and returns the payload's sum.
 uint32_t SealDataPacket(Packet& packet, uint32_t ramAddress, uint32_t payloadLength);
 
+// Bits of command 5's option word that make the handset erase before it answers.
+inline constexpr uint32_t kEraseWorkBits = 0x8000007F;
+
+// How long the handset may work on a command before its reply comes: the silence bound, and
+// longer for what legitimately takes long (a NAND format, erasing, an SMD block write), so
+// a healthy handset is never failed as a silent one.
+Clock::Duration ReplyBoundOf(uint32_t code, uint32_t a3);
+
+// The reply bound of one command on a link, for as long as the scope lives.
+class CommandReplyBound {
+public:
+    CommandReplyBound(CUsbInterface& link, uint32_t code, uint32_t a3);
+    ~CommandReplyBound();
+    CommandReplyBound(const CommandReplyBound&) = delete;
+    CommandReplyBound& operator=(const CommandReplyBound&) = delete;
+
+private:
+    CUsbInterface& m_link;
+};
+
 // False if the link is not open; else writes the command and, unless the code is 2 or 20,
 // reads and ignores one 4-byte reply.
 bool SendCommand(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2, uint32_t a3);
+// As SendCommand, for a command whose reply must come: the count of reply bytes read (0
+// when the link is not open or the handset stayed silent).
+uint32_t SendCommandForReply(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2,
+                             uint32_t a3);
 // As SendCommand, without any read.
 bool SendCommandNoReply(CUsbInterface& link, uint32_t code, uint32_t a1, uint32_t a2, uint32_t a3);
 // True when the 4-byte reply, little-endian, equals a3; `received` (when given) gets the reply.

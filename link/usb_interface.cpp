@@ -49,12 +49,12 @@ bool CUsbInterface::Open(const Guid* interfaceClass, int /*slot*/, const char* d
 }
 
 bool CUsbInterface::AcceptPath(const std::string& interfacePath, const char* devicePath) {
-    if (devicePath == nullptr) {
-        std::lock_guard lock(m_handleMutex);
-        m_szDevicePath = interfacePath;
-        return true;
+    if (devicePath != nullptr && interfacePath != devicePath) {
+        return false;
     }
-    return interfacePath == devicePath;
+    std::lock_guard lock(m_handleMutex);
+    m_szDevicePath = interfacePath;
+    return true;
 }
 
 bool CUsbInterface::OpenInterface(const std::string& interfacePath, const char* devicePath) {
@@ -121,7 +121,7 @@ uint32_t CUsbInterface::Read(void* buffer, uint32_t length, bool bWait) {
     }
     for (int pass = 0; pass < kReadPasses; ++pass) {
         const WaitOutcome outcome = channel->WaitForData(
-            bWait ? m_platform.clock.ToRealBound(kReplySilenceBound) : NoWaitPass());
+            bWait ? m_platform.clock.ToRealBound(ReplySilenceBound()) : NoWaitPass());
         // The channel's read takes what is queued, up to `length`, without waiting: the same
         // bytes as asking for the queued count first, one system call fewer per reply.
         const size_t count = channel->Read(static_cast<uint8_t*>(buffer), length);

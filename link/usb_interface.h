@@ -35,22 +35,32 @@ public:
     CUsbInterface(const CUsbInterface&) = delete;
     CUsbInterface& operator=(const CUsbInterface&) = delete;
 
-    // Opens the first present interface of the class that can be opened (devicePath null,
-    // recording its path), or only the one whose path equals devicePath byte for byte.
+    // Opens the first present interface of the class that can be opened (devicePath null),
+    // or only the one whose path equals devicePath byte for byte; records the path opened.
     virtual bool Open(const Guid* interfaceClass, int slot, const char* devicePath);
     virtual void Close();
     // Sends the whole buffer; the count written, 0 on failure.
     virtual uint32_t Write(const void* buffer, uint32_t length);
     // Reads what arrived, up to `length` bytes. With bWait false it gives up after ten empty
-    // passes of about 1.1 s each; with bWait true after kReplySilenceBound without a byte,
+    // passes of about 1.1 s each; with bWait true after ReplySilenceBound() without a byte,
     // and from then on the link counts the handset as silent (below).
     virtual uint32_t Read(void* buffer, uint32_t length, bool bWait);
     uint32_t Read(void* buffer, uint32_t length) { return Read(buffer, length, true); }
     virtual bool IsOpened() const { return m_bOpened.load(); }
-    // True once a blocking read ran out of kReplySilenceBound: every later blocking read
+    // True once a blocking read ran out of its silence bound: every later blocking read
     // returns 0 at once, so a run ends at its next reply instead of waiting again. Opening
     // the link clears it.
     bool ReplyTimedOut() const { return m_bReplyTimedOut.load(); }
+    // A command the handset legitimately works on for long (a NAND format, an erase) has its
+    // reply awaited this long instead of kReplySilenceBound; the owner sets it back after.
+    void SetReplySilenceBound(Clock::Duration bound) { m_replySilenceBoundMs = bound.count(); }
+    Clock::Duration ReplySilenceBound() const {
+        return Clock::Duration(m_replySilenceBoundMs.load());
+    }
+    // The bound that ran out when ReplyTimedOut became true.
+    Clock::Duration SilenceThatTimedOut() const {
+        return Clock::Duration(m_silenceThatTimedOutMs.load());
+    }
 
     // The path of the device this link opened last (m_szDevicePath).
     std::string DevicePath() const;
@@ -63,9 +73,12 @@ protected:
     // Releases the device; may run while another thread is inside Read or Write.
     virtual void ReleaseDevice();
 
-    // True when this interface is the one to open; records the path when none was asked for.
+    // True when this interface is the one to open; records its path.
     bool AcceptPath(const std::string& interfacePath, const char* devicePath);
-    void MarkReplyTimedOut() { m_bReplyTimedOut = true; }
+    void MarkReplyTimedOut() {
+        m_silenceThatTimedOutMs = m_replySilenceBoundMs.load();
+        m_bReplyTimedOut = true;
+    }
     uint32_t CountWritten(uint32_t count) {
         m_bytesWritten.fetch_add(count, std::memory_order_relaxed);
         return count;
@@ -83,6 +96,8 @@ private:
     std::string m_szDevicePath;
     std::atomic<bool> m_bOpened{false};
     std::atomic<bool> m_bReplyTimedOut{false};
+    std::atomic<Clock::Duration::rep> m_replySilenceBoundMs{kReplySilenceBound.count()};
+    std::atomic<Clock::Duration::rep> m_silenceThatTimedOutMs{kReplySilenceBound.count()};
     std::atomic<uint64_t> m_bytesWritten{0};
 };
 

@@ -85,7 +85,7 @@ uint32_t CWinUsbInterface::Read(void* buffer, uint32_t length, bool bWait) {
     if (bWait && ReplyTimedOut()) {
         return 0;
     }
-    const auto bound = bWait ? m_platform.clock.ToRealBound(kReplySilenceBound)
+    const auto bound = bWait ? m_platform.clock.ToRealBound(ReplySilenceBound())
                              : NoWaitReadTime(m_platform.clock, kGreetingReadBound);
     const TransferResult result =
         m_reads.Read(*device, m_PipeInfo[0].pipeId, static_cast<uint8_t*>(buffer), length, bound);

@@ -159,6 +159,40 @@ TEST_P(SmdTest, NoLaunchWithoutAnSmdImageStillLaunches) {
     });
 }
 
+// A NAND format that takes longer than a reply usually may (125 s against 120 s) is work,
+// not silence: the handset flashes whole. One whose format never ends fails as a read error
+// and the log never says the format ended.
+TEST_P(SmdTest, ALongNandFormatIsAwaitedAndAnEndlessOneIsNotLoggedAsEnded) {
+    tools::SampleSizes sizes;
+    sizes.dwSmd = kSmdHeader + 2 * kSmdBlock;
+    const tools::SampleSet set = WriteSamples(sizes);
+    ChooseSmd(set.smd);
+    SetOption(kWaitAfterDownloadBox, false);
+    PressDetect();
+    emulator::HandsetConfig slowFormat;
+    slowFormat.smdRanges = {{0, 2}};
+    slowFormat.nandFormatTime = Clock::Duration(125000);
+    Attach(1, slowFormat);
+    emulator::HandsetFaults endless;
+    endless.silentFromCommand = kCmdNandFormat;
+    emulator::HandsetConfig config;
+    config.smdRanges = {{0, 2}};
+    Attach(2, config, endless);
+    ASSERT_TRUE(RunBatch()) << MainLog();
+
+    ExpectDone(0);
+    EXPECT_TRUE(MainLogHas("[SMD:1] END NAND Format\r\n")) << MainLog();
+    EXPECT_TRUE(WaitForLaunch(*handsets[0]));
+    const std::vector<ChosenImage> chosen{{images::IMG_SMD, set.smd}};
+    EXPECT_EQ(FlashProblems(*handsets[0], chosen, slowFormat.smdRanges),
+              std::vector<std::string>{});
+
+    ExpectFailed(1, "[FAIL] read error from usb", "OK 2");
+    EXPECT_TRUE(MainLogHas("[SMD:2] NAND Format\r\n")) << MainLog();
+    EXPECT_FALSE(MainLogHas("[SMD:2] END NAND Format")) << MainLog();
+    EXPECT_TRUE(MainLogHas("[SMD:2] No reply from the handset for 1800 s.\r\n")) << MainLog();
+}
+
 INSTANTIATE_TEST_SUITE_P(BothLinks, SmdTest, ::testing::Bool(), LinkName);
 
 }  // namespace
