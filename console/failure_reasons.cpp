@@ -37,7 +37,9 @@ void FailureReasons::Note(int slot, std::string_view text) {
             WithoutTag(text.substr(start == std::string_view::npos ? 0 : start + 1));
         if (!line.empty()) {
             std::lock_guard lock(m_mutex);
-            m_lastLine[slot] = line;
+            if (m_reason[slot].empty()) {
+                m_reason[slot] = line;
+            }
             return;
         }
         text = text.substr(0, start == std::string_view::npos ? 0 : start);
@@ -49,7 +51,7 @@ void FailureReasons::Forget(int slot) {
         return;
     }
     std::lock_guard lock(m_mutex);
-    m_lastLine[slot].clear();
+    m_reason[slot].clear();
 }
 
 std::string FailureReasons::Reason(int slot) const {
@@ -57,7 +59,7 @@ std::string FailureReasons::Reason(int slot) const {
         return {};
     }
     std::lock_guard lock(m_mutex);
-    return m_lastLine[slot];
+    return m_reason[slot];
 }
 
 void SetWorkerSlotOfThisThread(int slot) {

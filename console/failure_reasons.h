@@ -9,22 +9,24 @@
 
 namespace vantorel::console {
 
-// The line a slot's worker wrote to the main log last: when the slot then fails, that line
-// is why, and the slot's own log and bar carry it where the operator looks. Lines are noted
+// The first line a slot's worker logged to say why its run fails: the slot's own log and
+// bar carry it where the operator looks. Only such lines are noted, never the worker's
+// progress lines, so a failure without one is shown by its status alone. Lines are noted
 // from the worker threads; the dialog thread reads them.
 class FailureReasons {
 public:
     // Notes the last complete line of `text` for `slot`, its "[Tag:n] " prefix and line end
-    // taken off. Slots outside 0..7 are ignored.
+    // taken off, unless a reason is noted already (what comes later follows from it). Slots
+    // outside 0..7 are ignored.
     void Note(int slot, std::string_view text);
-    // The slot reported progress: what it logged before is no reason for a later failure.
+    // The slot reported progress: a reason noted before belongs to no later failure.
     void Forget(int slot);
     // The reason noted since the slot's last report; empty when there is none.
     std::string Reason(int slot) const;
 
 private:
     mutable std::mutex m_mutex;
-    std::array<std::string, kSlotCount> m_lastLine;
+    std::array<std::string, kSlotCount> m_reason;
 };
 
 // Marks the calling thread as slot `slot`'s worker (-1: none), so lines it logs can be

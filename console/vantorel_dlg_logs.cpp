@@ -37,8 +37,12 @@ void CVantorelDlg::AppendAuxLog(const char* format, ...) {
     AppendAuxLogText(text);
 }
 
-void CVantorelDlg::AppendMainLogText(std::string_view text) {
+void CVantorelDlg::AppendFailureLogText(std::string_view text) {
     m_failureReasons.Note(WorkerSlotOfThisThread(), text);
+    AppendMainLogText(text);
+}
+
+void CVantorelDlg::AppendMainLogText(std::string_view text) {
     AppendShownLog(ShownLog::Main, text);
     if (m_records) {
         m_records->AppendMainLog(text);

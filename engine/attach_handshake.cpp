@@ -48,14 +48,18 @@ AttachOutcome AttachHandshake(AttachHost& host, link::CUsbInterface& link, int s
         host.StopSyncProcesses();
         clock.Sleep(Clock::Duration(400));
     }
+    // Only the handset that arrived is opened: the first free one could be a handset left
+    // plugged from the last batch, one whose greeting failed, or one on a port bound to no
+    // slot, and the new arrival would never be attached. Without a known path (a platform
+    // that names no device) the first free handset is all there is.
+    const char* const wanted = arrivalName.empty() ? nullptr : arrivalName.c_str();
     for (int left = kAttempts - 1; left >= 0; --left) {
-        if (!link.Open(&link::GUID_DEVINTERFACE_DOWNLOAD, slot, nullptr)) {
+        if (!link.Open(&link::GUID_DEVINTERFACE_DOWNLOAD, slot, wanted)) {
             clock.Sleep(Clock::Duration(50));
             continue;
         }
-        // The link opens the first free handset, which need not be the one whose arrival
-        // called us when several arrive together. The path recorded is the one opened, so
-        // the handset's return after its reboot wakes the slot that holds it.
+        // The path recorded is the one opened, so the handset's return after its reboot
+        // wakes the slot that holds it.
         host.SetDetectionName(slot, link.DevicePath().empty() ? arrivalName : link.DevicePath());
         const std::string name = link::InstancePartOf(link.DevicePath());
         host.SetDeviceName(slot, name);

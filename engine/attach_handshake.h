@@ -41,7 +41,8 @@ struct AttachOutcome {
 
 inline constexpr int kSlotCount = 8;
 
-// Binds the handset that just arrived to `slot`: up to four attempts to open the link, name
+// Binds the handset that just arrived (the device at `arrivalName`; the first free one when
+// that is empty) to `slot`: up to four attempts to open the link, name
 // the device, refuse a handset already bound to an active slot, and greet the boot loader.
 // On success the link stays open for the worker.
 AttachOutcome AttachHandshake(AttachHost& host, link::CUsbInterface& link, int slot,

@@ -83,8 +83,8 @@ private:
             return;
         }
         if (IsFailure(code) && m_link.ReplyTimedOut()) {
-            Log("[%s:%d] No reply from the handset for %d s.\r\n", KindTag(), Tag(),
-                static_cast<int>(link::kReplySilenceBound.count() / 1000));
+            LogFailure("[%s:%d] No reply from the handset for %d s.\r\n", KindTag(), Tag(),
+                       static_cast<int>(m_link.SilenceThatTimedOut().count() / 1000));
             code = kStatusReadError;
             value = 0;
         }
@@ -110,6 +110,14 @@ private:
         const std::string line = FormatTextV(format, args);
         va_end(args);
         m_host.AppendMainLogText(line);
+    }
+    // A line that says why the run fails.
+    void LogFailure(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+        va_list args;
+        va_start(args, format);
+        const std::string line = FormatTextV(format, args);
+        va_end(args);
+        m_host.AppendFailureLogText(line);
     }
     int Tag() const { return m_nSlot + 1; }
 
@@ -255,8 +263,8 @@ bool DownloadRun::SendEboot() {
     // A boot loader that did not take the image must not be rebooted into.
     if (!accepted) {
         if (!m_link.ReplyTimedOut()) {
-            Log("[EBoot:%d] Eboot checksum error checksum = %x, Rvalue = %x\r\n", Tag(), checksum,
-                received);
+            LogFailure("[EBoot:%d] Eboot checksum error checksum = %x, Rvalue = %x\r\n", Tag(),
+                       checksum, received);
         }
         Status(kStatusChecksumMismatch);
         return false;
@@ -274,7 +282,7 @@ bool DownloadRun::CheckProtocolVersion() {
         m_dwBootLoaderVersion > m_options.dwToolVersion) {
         Status(kStatusReadError, kFileFailure);
         if (!m_link.ReplyTimedOut()) {
-            Log("[Setup:%d] Downloader tool version unmatch.\r\n", Tag());
+            LogFailure("[Setup:%d] Downloader tool version unmatch.\r\n", Tag());
         }
         return false;
     }
@@ -289,7 +297,7 @@ bool DownloadRun::RebootIntoNewBootLoader() {
     }
     const uint32_t rebootCommand = m_dwBootLoaderVersion < 18 ? kCmdLaunch : kCmdReboot;
     if (!SendCommand(m_link, rebootCommand, m_images.info.dwLaunchAddr, 0, 0)) {
-        Log("[Setup:%d] Failed to Re-Boot device\r\n", Tag());
+        LogFailure("[Setup:%d] Failed to Re-Boot device\r\n", Tag());
         Status(kStatusRebootFailed, kFileFailure);
         return false;
     }
@@ -303,7 +311,7 @@ bool DownloadRun::RebootIntoNewBootLoader() {
         if (Stopped()) {
             return false;
         }
-        Log("[Setup:%d] PDADetectEvent error\r\n", Tag());
+        LogFailure("[Setup:%d] PDADetectEvent error\r\n", Tag());
         Status(kStatusRebootFailed, kFileFailure);
         return false;
     }
@@ -326,7 +334,7 @@ bool DownloadRun::RebootIntoNewBootLoader() {
         }
     }
     if (!reconnected) {
-        Log("[Setup:%d] Re-Connection Time-out.\r\n", Tag());
+        LogFailure("[Setup:%d] Re-Connection Time-out.\r\n", Tag());
         Status(kStatusRebootFailed, kFileFailure);
         return false;
     }
@@ -351,7 +359,7 @@ bool DownloadRun::RebootIntoNewBootLoader() {
     }
     Log("[Setup:%d] receive %c%c%c%c\r\n", Tag(), reply[0], reply[1], reply[2], reply[3]);
     if (reply != kReplyOkud) {
-        Log("[Setup:%d] Re-Init. Failed.\r\n", Tag());
+        LogFailure("[Setup:%d] Re-Init. Failed.\r\n", Tag());
         Status(kStatusRebootFailed, kFileFailure);
         m_bKeepLinkOpen = true;
         return false;
@@ -385,13 +393,13 @@ bool DownloadRun::SendCsc() {
     Status(kStatusImageInRam);
     if (FlashWrite(m_link, kCmdFlashCsc, 0, info.dwCscSize, checksum, *this, m_nSlot, m_clock,
                    g_dwPdaSectorSize) != 0) {
-        Log("[CSC:%d] Writing flash error\r\n", Tag());
+        LogFailure("[CSC:%d] Writing flash error\r\n", Tag());
         return false;
     }
     m_file.Close();
     if (!ReadOkud()) {
         Status(kStatusReadError, kFileFailure);
-        Log("[CSC:%d] write not complete\r\n", Tag());
+        LogFailure("[CSC:%d] write not complete\r\n", Tag());
         return false;
     }
     Log("[CSC:%d] write complete\r\n", Tag());
@@ -425,12 +433,12 @@ bool DownloadRun::SendPda() {
         Status(kStatusImageInRam);
         if (FlashWrite(m_link, kCmdFlashPdaTurn, plan.position, plan.length, plan.check, *this,
                        m_nSlot, m_clock, sectorSize) != 0) {
-            Log("[PDA:%d] Writing flash error\r\n", Tag());
+            LogFailure("[PDA:%d] Writing flash error\r\n", Tag());
             return false;
         }
         if (!ReadOkud()) {
             Status(kStatusReadError, kFileFailure);
-            Log("[PDA:%d] %d turn write not complete\r\n", Tag(), turn - 1);
+            LogFailure("[PDA:%d] %d turn write not complete\r\n", Tag(), turn - 1);
             return false;
         }
         ++turn;
@@ -477,7 +485,7 @@ bool DownloadRun::SendLangPack() {
     Status(kStatusImageInRam);
     if (FlashWrite(m_link, kCmdFlashLangPack, 0, info.dwLangSize, checkWord.value, *this, m_nSlot,
                    m_clock, g_dwPdaSectorSize) != 0) {
-        Log("[LANGPACK:%d] Writing flash error\r\n", Tag());
+        LogFailure("[LANGPACK:%d] Writing flash error\r\n", Tag());
         return false;
     }
     if (!Sleep(milliseconds(20))) {
@@ -485,7 +493,7 @@ bool DownloadRun::SendLangPack() {
     }
     if (!ReadOkud()) {
         Status(kStatusReadError, kFileFailure);
-        Log("[LANGPACK:%d] write not complete\r\n", Tag());
+        LogFailure("[LANGPACK:%d] write not complete\r\n", Tag());
         return false;
     }
     m_file.Close();
@@ -510,13 +518,13 @@ bool DownloadRun::SendPhone() {
     Status(kStatusImageInRam);
     if (FlashWrite(m_link, kCmdFlashPhone, 0, info.dwPhoneSize, checksum, *this, m_nSlot, m_clock,
                    g_dwPdaSectorSize) != 0) {
-        Log("[PHONE:%d] Writing flash error\r\n", Tag());
+        LogFailure("[PHONE:%d] Writing flash error\r\n", Tag());
         return false;
     }
     m_file.Close();
     if (!ReadOkud()) {
         Status(kStatusReadError, kFileFailure);
-        Log("[PHONE:%d] write not complete\r\n", Tag());
+        LogFailure("[PHONE:%d] write not complete\r\n", Tag());
         return false;
     }
     Log("[PHONE:%d] write complete\r\n", Tag());
@@ -539,7 +547,11 @@ bool DownloadRun::SendSmd() {
         return false;
     }
     Log("[SMD:%d] NAND Format\r\n", Tag());
-    SendCommand(m_link, kCmdNandFormat, 0, 0, 0);
+    // The format is over only when the handset says so.
+    if (SendCommandForReply(m_link, kCmdNandFormat, 0, 0, 0) != kReplySize) {
+        Status(kStatusReadError, 0);
+        return false;
+    }
     Log("[SMD:%d] END NAND Format\r\n", Tag());
 
     for (;;) {

@@ -83,8 +83,8 @@ uint32_t DownloadToRam(const SlotContext& slot, int32_t imageKind, ImageFile& fi
         const EchoedPacket sent =
             SendDataPacket(slot, packet, file, address, kPacketPayloadSize, i == 0);
         if (sent.outcome == PacketOutcome::SumMismatch) {
-            AppendMainLog(slot.dialog, "[EBoot:%d] dwChecksum = %x dwReceivedChecksum = %x\r\n",
-                          slot.nSlot, sent.sum, sent.received);
+            AppendFailureLog(slot.dialog, "[EBoot:%d] dwChecksum = %x dwReceivedChecksum = %x\r\n",
+                             slot.nSlot, sent.sum, sent.received);
         }
         if (const uint32_t failure = FailureStatus(sent.outcome, errorFlag); failure != 0) {
             return failure;

@@ -14,4 +14,12 @@ void AppendMainLog(DownloadReporter& reporter, const char* format, ...) {
     reporter.AppendMainLogText(text);
 }
 
+void AppendFailureLog(DownloadReporter& reporter, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const std::string text = FormatTextV(format, args);
+    va_end(args);
+    reporter.AppendFailureLogText(text);
+}
+
 }  // namespace vantorel::engine

@@ -40,10 +40,16 @@ public:
     virtual void SendSlotStatus(uint32_t code, uint32_t lParam) = 0;
     // Appends one formatted line to the main log; safe from any thread.
     virtual void AppendMainLogText(std::string_view text) = 0;
+    // Appends a line to the main log that says why the slot is failing: the console shows
+    // the slot's failure with it, and with no other line the worker logged.
+    virtual void AppendFailureLogText(std::string_view text) { AppendMainLogText(text); }
 };
 
 // printf-style append to the main log.
 void AppendMainLog(DownloadReporter& reporter, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+// printf-style append of a line that says why the slot is failing.
+void AppendFailureLog(DownloadReporter& reporter, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 
 }  // namespace vantorel::engine

@@ -98,7 +98,7 @@ TEST_F(ConsoleTest, AFailedSlotsLogEndsWithItsStatusAndTheReasonItsWorkerLogged)
     SetWorkerSlotOfThisThread(0);
     dlg->AppendMainLogText("[EBoot:1] Flash programming \r\n");
     SetWorkerSlotOfThisThread(2);
-    dlg->AppendMainLogText("[Setup:3] Downloader tool version unmatch.\r\n");
+    dlg->AppendFailureLogText("[Setup:3] Downloader tool version unmatch.\r\n");
     SetWorkerSlotOfThisThread(-1);
     dlg->AppendMainLogText("OnDeviceChange - DBT_DEVICEARRIVAL\r\n");
     Send(209, 2, 1);
@@ -117,6 +117,31 @@ TEST_F(ConsoleTest, AFailedSlotsLogEndsWithItsStatusAndTheReasonItsWorkerLogged)
     // The reset takes it all away.
     dlg->OnBnClickedResetSlot(2);
     EXPECT_TRUE(dlg->m_prgSlot[2]->toolTip().isEmpty());
+}
+
+// A worker's progress lines explain nothing: a slot that fails at its first packet right
+// after logging the image's size is shown by its status alone, and of two reasons its worker
+// gives the first is the one that explains.
+TEST_F(ConsoleTest, OnlyTheLinesAWorkerGivesAsItsFailuresReasonExplainTheSlot) {
+    StartBatch({0, 1});
+    SetWorkerSlotOfThisThread(0);
+    dlg->AppendMainLogText("[EBoot:1] Size: 65536 Bytes\r\n");
+    SetWorkerSlotOfThisThread(1);
+    dlg->AppendFailureLogText("Flash Image checksum error checksum = 10, Rvalue = 11\r\n");
+    dlg->AppendFailureLogText("[PDA:2] Writing flash error\r\n");
+    SetWorkerSlotOfThisThread(-1);
+    Send(209, 0, 0);
+    Send(210, 1, 0);
+    const std::string first = dlg->m_logs.SlotText(0);
+    EXPECT_TRUE(first.ends_with("[Error:1] [FAIL] EBOOT read error from usb\r\n")) << first;
+    EXPECT_EQ(first.find("Size: 65536"), std::string::npos) << first;
+    EXPECT_EQ(dlg->m_prgSlot[0]->toolTip().toStdString(), "[FAIL] EBOOT read error from usb");
+    const std::string second = dlg->m_logs.SlotText(1);
+    EXPECT_NE(second.find("Flash Image checksum error checksum = 10, Rvalue = 11\r\n"),
+              std::string::npos)
+        << second;
+    EXPECT_EQ(dlg->m_prgSlot[1]->toolTip().toStdString(),
+              "Flash Image checksum error checksum = 10, Rvalue = 11");
 }
 
 TEST_F(ConsoleTest, DetectTellsOfHandsetsThatWerePluggedInBeforeIt) {

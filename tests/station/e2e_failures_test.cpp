@@ -287,6 +287,35 @@ TEST_P(FailuresTest, AHandsetThatFallsSilentMidRunFailsAsAReadErrorFromUsb) {
     ExpectBatchEndedWithAFailure();
 }
 
+// A slot says why it failed only with what its worker gave as the reason: a handset that
+// leaves at its first packet right after the size line is shown by its status alone, one
+// that falls silent there by the silence it showed.
+TEST_P(FailuresTest, AFailureAtTheFirstPacketIsExplainedByItsReasonNotByAProgressLine) {
+    ChooseEveryImage();
+    HandsetFaults leaves;
+    leaves.unplugAtPacket = FirstPacketOf(IMG_EBOOT);
+    Attach(1, {}, leaves);
+    HandsetFaults silent;
+    silent.missingReplyAtPacket = FirstPacketOf(IMG_EBOOT);
+    Attach(2, {}, silent);
+    ASSERT_TRUE(RunBatch()) << MainLog();
+
+    ExpectFailed(0, "[FAIL] EBOOT read error from usb", "OK 1");
+    ExpectFailed(1, "[FAIL] EBOOT read error from usb", "OK 2");
+    EXPECT_TRUE(MainLogHas("[EBoot:1] Size: ")) << MainLog();
+    ASSERT_TRUE(PumpUntil([&] { return !dlg->m_prgSlot[1]->toolTip().isEmpty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !dlg->m_prgSlot[0]->toolTip().isEmpty(); }));
+    const std::string first = dlg->m_logs.SlotText(0);
+    EXPECT_TRUE(first.ends_with("[Error:1] [FAIL] EBOOT read error from usb\r\n")) << first;
+    EXPECT_EQ(dlg->m_prgSlot[0]->toolTip().toStdString(), "[FAIL] EBOOT read error from usb");
+    const std::string second = dlg->m_logs.SlotText(1);
+    EXPECT_TRUE(
+        second.ends_with("[Error:2] [FAIL] EBOOT read error from usb: No reply from the "
+                         "handset for 120 s.\r\n"))
+        << second;
+    EXPECT_EQ(dlg->m_prgSlot[1]->toolTip().toStdString(), "No reply from the handset for 120 s.");
+}
+
 INSTANTIATE_TEST_SUITE_P(BothLinks, FailuresTest, ::testing::Bool(), LinkName);
 
 }  // namespace
