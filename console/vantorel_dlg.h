@@ -101,6 +101,7 @@ public:
     int FindDetectSlot(const std::string& name) const;
     // Binds the handset that just arrived to the next free slot.
     int AttachHandset(const std::string& arrivalName);
+    void ReportArrivalDuringRun(const std::string& name);
 
     // --- What a worker and the attach handshake ask of the dialog ---
     void SetImageKind(int slot, int32_t kind, bool resetPartIndex) override;
@@ -133,6 +134,7 @@ public:
     void AppendAuxLog(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // Safe from any thread.
     void AppendMainLogText(std::string_view text) override;
+    void AppendFailureLogText(std::string_view text) override;
     void AppendSlotLogText(int slot, std::string_view text) override;
     void AppendAuxLogText(std::string_view text);
     void ClearAuxLog();

@@ -10,6 +10,7 @@
 #include "console/vantorel_dlg.h"
 #include "engine/attach_handshake.h"
 #include "engine/boot_loader_protocol.h"
+#include "engine/slot_port_map.h"
 
 namespace vantorel::console {
 
@@ -62,6 +63,9 @@ void CVantorelDlg::OnDeviceChange(link::DeviceEventKind kind, const std::string&
             RefreshDetectedCount();
             return;
         }
+        if (slot == kSlotCount) {
+            ReportArrivalDuringRun(name);
+        }
         if (m_nDetectedCount < kSlotCount && m_nSlotsLeft > 0) {
             if (m_bDetecting == 0) {
                 return;
@@ -89,6 +93,19 @@ void CVantorelDlg::OnDeviceChange(link::DeviceEventKind kind, const std::string&
         break;
     }
     RefreshDetectedCount();
+}
+
+// Detection is off once downloads start, so a handset plugged in then is not attached; the
+// operator is told so, or would wait for a slot that never turns green.
+void CVantorelDlg::ReportArrivalDuringRun(const std::string& name) {
+    if (m_bDetecting != 0 || m_nSlotsLeft == kSlotCount) {
+        return;
+    }
+    const std::optional<std::string> port = engine::PortLocationOf(name);
+    AppendMainLog(
+        "[Setup] A handset arrived on port %s after the download started: not attached; plug it "
+        "in again after Reset All.\r\n",
+        port ? port->c_str() : name.c_str());
 }
 
 int CVantorelDlg::AttachHandset(const std::string& arrivalName) {

@@ -119,6 +119,35 @@ TEST_P(PortsTest, UnboundPortsAndBusySlotsAreRefusedWithTheirLogLines) {
     EXPECT_EQ(dlg->Controls().Text(ctl::kDetectedCount), "Currently 1 device(s) detected.");
 }
 
+// A handset on a port bound to no slot stays on the bus, ahead of the bound ones in the
+// bus's order: each later arrival is still the handset its port's slot takes, and the
+// unbound one is never greeted.
+TEST_P(PortsTest, AnUnboundHandsetThatArrivedFirstIsNeverTakenForABoundArrival) {
+    dlg->SetPortMap(MapOf("1=1-2,2=1-3"));
+    dlg->SetSlotsFollowPorts(true);
+    const auto chosen = ChooseEveryImageAndDetect(WriteSamples());
+    emulator::BusHandset& unbound = PlugAndSettle("1-1");
+    EXPECT_TRUE(MainLogHas("[Setup] Port 1-1 is bound to no slot: handset left unattached.\r\n"))
+        << MainLog();
+    emulator::BusHandset& first = Plug("1-2");
+    ASSERT_TRUE(WaitForAttached(1)) << MainLog();
+    emulator::BusHandset& second = Plug("1-3");
+    ASSERT_TRUE(WaitForAttached(2)) << MainLog();
+    EXPECT_EQ(PortHeldBy(0), "1-2");
+    EXPECT_EQ(PortHeldBy(1), "1-3");
+    EXPECT_EQ(unbound.Record().greetings + unbound.Record().greetingsRefused, 0u);
+
+    ASSERT_TRUE(RunBatch()) << MainLog();
+    ExpectDone(0);
+    ExpectDone(1);
+    for (emulator::BusHandset* handset : {&first, &second}) {
+        EXPECT_TRUE(WaitForLaunch(*handset));
+        EXPECT_EQ(FlashProblems(*handset, chosen), std::vector<std::string>{});
+    }
+    EXPECT_EQ(unbound.Record().greetings, 0u);
+    EXPECT_TRUE(unbound.Record().commands.empty()) << "nothing was flashed onto it";
+}
+
 // With the mode off the map is ignored: the first arrival takes PDA 1, whatever its port.
 TEST_P(PortsTest, WithTheModeOffArrivalsTakeTheNextFreeSlot) {
     dlg->SetPortMap(MapOf("1=1-1,2=1-2,3=1-3"));

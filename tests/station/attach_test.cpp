@@ -214,6 +214,68 @@ TEST_P(StationTest, ANinthArrivalIsLoggedButNotAttached) {
     }
 }
 
+// A handset plugged in before Detect sits on the bus without a slot; the next arrival must
+// attach the handset that arrived, never the one that was already there.
+TEST_P(StationTest, AHandsetLeftPluggedBeforeDetectIsNotTakenForTheNextArrival) {
+    emulator::BusHandset& leftover = Plug("1-1");
+    ASSERT_TRUE(PumpUntil([&] { return Contains(MainLog(), "DBT_DEVICEARRIVAL"); }));
+    dlg->OnBnClickedDetect();
+    EXPECT_TRUE(Contains(MainLog(),
+                         "[Setup] 1 handset(s) in download mode already plugged in: "
+                         "they attach when unplugged and plugged in again.\r\n"))
+        << MainLog();
+    Plug("1-2");
+    ASSERT_TRUE(WaitForAttached(1));
+    EXPECT_EQ(dlg->m_pUsb[0]->DevicePath(), EmulatedBus::DevicePathOf("1-2"));
+    EXPECT_EQ(dlg->m_strDeviceName[0], "1-2");
+    EXPECT_EQ(leftover.Record().greetings + leftover.Record().greetingsRefused, 0u)
+        << "the handset left plugged was never greeted";
+    // As the hint says, plugging it in again attaches it.
+    leftover.Unplug();
+    leftover.Plug();
+    ASSERT_TRUE(WaitForAttached(2));
+    EXPECT_EQ(dlg->m_pUsb[1]->DevicePath(), EmulatedBus::DevicePathOf("1-1"));
+}
+
+// A handset whose greeting failed stays on the bus; the next arrival is greeted, not it.
+TEST_P(StationTest, AHandsetWhoseGreetingFailedIsNotGreetedAgainForTheNextArrival) {
+    HandsetFaults faults;
+    faults.greetingFailures = 100;
+    faults.greetingFailure = GreetingFailure::WrongAnswer;
+    dlg->OnBnClickedDetect();
+    emulator::BusHandset& refusing = Plug("1-1", {}, faults);
+    ASSERT_TRUE(PumpUntil([&] { return Contains(SlotLog(0), "USB no ack"); }));
+    const uint64_t refused = refusing.Record().greetingsRefused;
+    EXPECT_EQ(refused, 4u);
+    Plug("1-2");
+    ASSERT_TRUE(WaitForAttached(1));
+    EXPECT_EQ(dlg->m_pUsb[0]->DevicePath(), EmulatedBus::DevicePathOf("1-2"));
+    EXPECT_EQ(refusing.Record().greetingsRefused, refused);
+    EXPECT_EQ(refusing.Record().greetings, 0u);
+}
+
+// With downloads running detection is off: an arrival is not attached, and the operator is
+// told so once for it, with its port.
+TEST_P(StationTest, AnArrivalDuringTheDownloadIsNamedOnceAndNotAttached) {
+    dlg->OnBnClickedDetect();
+    Plug("1-1");
+    ASSERT_TRUE(WaitForAttached(1));
+    dlg->OnStartDownloading();
+    ASSERT_EQ(dlg->m_bDetecting, 0);
+    Plug("1-7");
+    const std::string line =
+        "[Setup] A handset arrived on port 1-7 after the download started: not attached; plug "
+        "it in again after Reset All.\r\n";
+    ASSERT_TRUE(PumpUntil([&] { return Contains(MainLog(), line); })) << MainLog();
+    Pump(std::chrono::milliseconds(50));
+    const std::string log = MainLog();
+    EXPECT_EQ(log.find(line), log.rfind(line)) << "said once";
+    EXPECT_EQ(dlg->m_nDetectedCount, 1);
+    for (const auto& usb : dlg->m_pUsb) {
+        EXPECT_NE(usb->DevicePath(), EmulatedBus::DevicePathOf("1-7"));
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothLinks, StationTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Bulk" : "SerialStyle"; });
 
