@@ -33,8 +33,15 @@ void CLogView::AppendText(const QString& text) {
     if (text.isEmpty()) {
         return;
     }
+    // The view follows the end only while the operator is there: scrolled up to read back, it
+    // stays where it is while lines arrive.
+    QScrollBar* scroll = verticalScrollBar();
+    const bool followedEnd = scroll->value() == scroll->maximum();
     m_lines.Append(text);
     UpdateScrollRange();
+    if (followedEnd) {
+        scroll->setValue(scroll->maximum());
+    }
     viewport()->update();
     emit TextAppended();
 }

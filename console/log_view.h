@@ -18,6 +18,7 @@ public:
     explicit CLogView(QWidget* parent = nullptr);
 
     // Appends shown text: '\n' breaks lines, a text without one is continued by the next.
+    // A view scrolled to its end stays at the end; one scrolled up stays where it is.
     void AppendText(const QString& text);
     void Clear();
     QString toPlainText() const { return m_lines.Text(); }

@@ -1,6 +1,5 @@
 // The main, second and slot logs.
 #include <QMetaObject>
-#include <QScrollBar>
 #include <QThread>
 #include <QTimer>
 #include <cstdarg>
@@ -111,8 +110,6 @@ void CVantorelDlg::FlushShownLog(ShownLog log) {
     }
     CLogView* edit = log == ShownLog::Main ? m_pMainLogEdit : m_pAuxLogEdit;
     edit->AppendText(LogTextForDisplay(pending));
-    QScrollBar* scroll = edit->verticalScrollBar();
-    scroll->setValue(scroll->maximum());
 }
 
 void CVantorelDlg::OnBnClickedSeeLog(int slot) {
