@@ -99,7 +99,11 @@ void BenchStation::Open(const std::vector<emulator::ChosenImage>& images) {
         }
     });
     PlaceWindows();
+    // The operator works in the station: the panel beside it does not take the focus.
+    m_panel->setAttribute(Qt::WA_ShowWithoutActivating);
     m_panel->show();
+    m_dlg->activateWindow();
+    m_dlg->raise();
     // Once shown, the window manager's real frames are known: placed again to fit them.
     QTimer::singleShot(kPlaceAgainMs, this, [this] { PlaceWindows(); });
 }

@@ -46,12 +46,29 @@ void FailureReasons::Note(int slot, std::string_view text) {
     }
 }
 
+void FailureReasons::NoteWrongChecksumAt(int slot, uint32_t packet) {
+    if (slot < 0 || slot >= kSlotCount) {
+        return;
+    }
+    std::lock_guard lock(m_mutex);
+    m_wrongChecksumPacket[slot] = packet;
+}
+
+std::optional<uint32_t> FailureReasons::WrongChecksumPacket(int slot) const {
+    if (slot < 0 || slot >= kSlotCount) {
+        return std::nullopt;
+    }
+    std::lock_guard lock(m_mutex);
+    return m_wrongChecksumPacket[slot];
+}
+
 void FailureReasons::Forget(int slot) {
     if (slot < 0 || slot >= kSlotCount) {
         return;
     }
     std::lock_guard lock(m_mutex);
     m_reason[slot].clear();
+    m_wrongChecksumPacket[slot].reset();
 }
 
 std::string FailureReasons::Reason(int slot) const {

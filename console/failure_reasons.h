@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +21,9 @@ public:
     // taken off, unless a reason is noted already (what comes later follows from it). Slots
     // outside 0..7 are ignored.
     void Note(int slot, std::string_view text);
+    // The handset echoed a wrong checksum for this data packet (1-based).
+    void NoteWrongChecksumAt(int slot, uint32_t packet);
+    std::optional<uint32_t> WrongChecksumPacket(int slot) const;
     // The slot reported progress: a reason noted before belongs to no later failure.
     void Forget(int slot);
     // The reason noted since the slot's last report; empty when there is none.
@@ -27,6 +32,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::array<std::string, kSlotCount> m_reason;
+    std::array<std::optional<uint32_t>, kSlotCount> m_wrongChecksumPacket;
 };
 
 // Marks the calling thread as slot `slot`'s worker (-1: none), so lines it logs can be

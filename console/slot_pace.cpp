@@ -43,6 +43,11 @@ std::string SlotPace::Text(TimePoint now) const {
         case Mode::Moving:
             break;
     }
+    // A slot whose data stopped moving says so and counts, instead of going on measuring or
+    // promising a time left from a rate it no longer has.
+    if (const Duration silent = now - m_lastReport; silent >= kStallShownAfter) {
+        return "no progress for " + FormatDuration(silent);
+    }
     // The rate over the part so far, as of the last report; nothing to tell before the
     // second report of a part.
     const double moved = (m_percent - m_startPercent) / 100.0;

@@ -6,6 +6,9 @@
 
 namespace vantorel::console {
 
+// Without a progress report for this long, a moving slot is shown as stalled.
+inline constexpr std::chrono::seconds kStallShownAfter{10};
+
 // How a slot is getting on in time, shown beside its bar: the rate and the time left while
 // an image's data moves, the time waited and the time left at most while the slot sits in
 // one of the station's waits (the reboot, the re-connection tries, the wait after the

@@ -28,6 +28,7 @@ CVantorelDlg::CVantorelDlg(const ConsoleEnvironment& environment, QWidget* paren
     BuildLayout();
     BindMembers();
     ConnectHandlers();
+    SetUpKeyboard();
     UpdateData(false);
 }
 

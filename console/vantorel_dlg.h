@@ -124,6 +124,7 @@ public:
     // A slot's worker has ended. A failed slot then adds its status text and the last line its
     // worker logged (the reason) to its own log, and the reason to its bar's tooltip.
     void OnWorkerEnded(int slot);
+    void ShowFailureAdvice(int slot, uint32_t code, uint32_t value);
     bool IsWorkerRunning(int slot) const;
     // From a worker: a blocking hand-over to the dialog thread; on it: a direct call.
     void SendSlotStatus(uint32_t code, uint32_t lParam) override;
@@ -135,6 +136,9 @@ public:
     // Safe from any thread.
     void AppendMainLogText(std::string_view text) override;
     void AppendFailureLogText(std::string_view text) override;
+    void NoteWrongChecksumAt(int slot, uint32_t packet) override {
+        m_failureReasons.NoteWrongChecksumAt(slot, packet);
+    }
     void AppendSlotLogText(int slot, std::string_view text) override;
     void AppendAuxLogText(std::string_view text);
     void ClearAuxLog();
@@ -239,8 +243,11 @@ public:
     engine::PortLearning m_portLearning;
 
 public slots:
-    // Escape and the window's close button both come here.
+    // The window's close button comes here (Escape does not close the station).
     void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     // Hot-plug registration (step 7 of the initialisation): false when it failed.
@@ -267,6 +274,8 @@ private:
     QGroupBox* BuildSlotTable();
     QWidget* BuildLogArea();
     void ConnectHandlers();
+    // Keyboard (vantorel_dlg_keys.cpp).
+    void SetUpKeyboard();
     // Slots that follow ports (vantorel_dlg_ports.cpp).
     QGroupBox* BuildPortsGroup();
     void RestoreKeptPorts();

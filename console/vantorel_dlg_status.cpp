@@ -1,11 +1,16 @@
 // Status notifications from the download workers.
+#include <QLabel>
+#include <algorithm>
 #include <utility>
 
 #include "console/color_static_st.h"
 #include "console/dialog_thread.h"
+#include "console/failure_advice.h"
 #include "console/slot_status_text.h"
 #include "console/text_progress_ctrl.h"
 #include "console/vantorel_dlg.h"
+#include "engine/attach_handshake.h"
+#include "link/interface_class.h"
 #include "link/message_sink.h"
 
 namespace vantorel::console {
@@ -70,6 +75,7 @@ int CVantorelDlg::OnSlotStatus(uint32_t wParam, uint32_t lParam) {
         SetSlotLabelColour(slot, kFailedColour);
         EnableSlotResetButton(slot);
         RefreshDetectedCount();
+        ShowFailureAdvice(slot, wParam, value);
     }
 
     if (bSlotEnded) {
@@ -89,8 +95,8 @@ int CVantorelDlg::OnSlotStatus(uint32_t wParam, uint32_t lParam) {
     return 0;
 }
 
-// The main log says why a slot failed, among every slot's lines; the slot's own log and its
-// bar's tooltip say it too, where the operator looks at that slot.
+// The main log says why a slot failed, among every slot's lines; the slot's own log says it
+// too, where the operator looks at that slot.
 void CVantorelDlg::OnWorkerEnded(int slot) {
     if (!m_strFailureToExplain[slot]) {
         return;
@@ -99,7 +105,25 @@ void CVantorelDlg::OnWorkerEnded(int slot) {
     const std::string reason = m_failureReasons.Reason(slot);
     AppendSlotLog(slot, "[Error:%d] %s%s%s\r\n", slot + 1, statusText.c_str(),
                   reason.empty() ? "" : ": ", reason.c_str());
-    m_prgSlot[slot]->setToolTip(QString::fromStdString(reason.empty() ? statusText : reason));
+}
+
+// Beside the bar's own text, in the operator's words: the tooltip and the line under the bar
+// say what happened and what to do. The developer's detail stays in the slot's log.
+void CVantorelDlg::ShowFailureAdvice(int slot, uint32_t code, uint32_t value) {
+    FailureFacts facts;
+    facts.wrongChecksumPacket = m_failureReasons.WrongChecksumPacket(slot);
+    const std::string path = m_pUsb[slot]->DevicePath();
+    if (const auto present = m_env.directory.ListPresent(link::GUID_DEVINTERFACE_DOWNLOAD)) {
+        facts.bHandsetPresent = std::any_of(present->begin(), present->end(), [&](const auto& p) {
+            return engine::SameDeviceName(p, path);
+        });
+    }
+    const std::string advice = FailureAdvice(code, value, facts);
+    if (advice.empty()) {
+        return;
+    }
+    m_prgSlot[slot]->setToolTip(QString::fromStdString(advice));
+    m_lblPace[slot]->setText(QString::fromStdString(advice));
 }
 
 }  // namespace vantorel::console

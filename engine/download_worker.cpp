@@ -104,6 +104,10 @@ private:
         Status(code, StatusValue(lParam));
     }
     void AppendMainLogText(std::string_view text) override { m_host.AppendMainLogText(text); }
+    void AppendFailureLogText(std::string_view text) override { m_host.AppendFailureLogText(text); }
+    void NoteWrongChecksumAt(int slot, uint32_t packet) override {
+        m_host.NoteWrongChecksumAt(slot, packet);
+    }
     void Log(const char* format, ...) __attribute__((format(printf, 2, 3))) {
         va_list args;
         va_start(args, format);

@@ -83,6 +83,7 @@ uint32_t DownloadToRam(const SlotContext& slot, int32_t imageKind, ImageFile& fi
         const EchoedPacket sent =
             SendDataPacket(slot, packet, file, address, kPacketPayloadSize, i == 0);
         if (sent.outcome == PacketOutcome::SumMismatch) {
+            slot.dialog.NoteWrongChecksumAt(slot.nSlot, i + 1);
             AppendFailureLog(slot.dialog, "[EBoot:%d] dwChecksum = %x dwReceivedChecksum = %x\r\n",
                              slot.nSlot, sent.sum, sent.received);
         }
@@ -98,6 +99,9 @@ uint32_t DownloadToRam(const SlotContext& slot, int32_t imageKind, ImageFile& fi
         const EchoedPacket sent = SendDataPacket(
             slot, packet, file, address, rest,
             fullPackets == 0);  // The short last packet's mismatch goes without a log line.
+        if (sent.outcome == PacketOutcome::SumMismatch) {
+            slot.dialog.NoteWrongChecksumAt(slot.nSlot, fullPackets + 1);
+        }
         if (const uint32_t failure = FailureStatus(sent.outcome, errorFlag); failure != 0) {
             return failure;
         }

@@ -43,6 +43,9 @@ public:
     // Appends a line to the main log that says why the slot is failing: the console shows
     // the slot's failure with it, and with no other line the worker logged.
     virtual void AppendFailureLogText(std::string_view text) { AppendMainLogText(text); }
+    // The handset echoed a wrong checksum for data packet `packet` (1-based) of the image
+    // being sent; a checksum failure status follows.
+    virtual void NoteWrongChecksumAt(int /*slot*/, uint32_t /*packet*/) {}
 };
 
 // printf-style append to the main log.

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "console/failure_advice.h"
 #include "engine/boot_loader_protocol.h"
 #include "tests/station/e2e_fixture.h"
 
@@ -87,6 +88,15 @@ TEST_P(FailuresTest, AWrongEchoedSumFailsTheSlotWithTheTextOfItsImage) {
         ExpectFailed(slot, cases[slot].text, cases[slot].label);
         const uint64_t packets = handsets[slot]->Record().dataPackets;
         EXPECT_EQ(packets, cases[slot].packet + 1) << "the run ended at the wrong echo";
+    }
+    // The operator is told at which packet of the image, counted from 1.
+    const std::pair<int, uint64_t> packetOfImage[] = {
+        {0, 6}, {2, 101}, {3, 1}, {4, Packets(sizes.dwPhone)}};
+    for (const auto& [slot, packet] : packetOfImage) {
+        EXPECT_EQ(dlg->m_prgSlot[slot]->toolTip().toStdString(),
+                  "The handset answered a wrong checksum at packet " + std::to_string(packet) +
+                      ": retry; replace the handset if it fails again")
+            << "slot " << slot + 1;
     }
     // A full packet's mismatch is logged, tagged with the slot counted from 0.
     EXPECT_TRUE(MainLogHas("[EBoot:0] dwChecksum = ")) << MainLog();
@@ -303,17 +313,23 @@ TEST_P(FailuresTest, AFailureAtTheFirstPacketIsExplainedByItsReasonNotByAProgres
     ExpectFailed(0, "[FAIL] EBOOT read error from usb", "OK 1");
     ExpectFailed(1, "[FAIL] EBOOT read error from usb", "OK 2");
     EXPECT_TRUE(MainLogHas("[EBoot:1] Size: ")) << MainLog();
-    ASSERT_TRUE(PumpUntil([&] { return !dlg->m_prgSlot[1]->toolTip().isEmpty(); }));
-    ASSERT_TRUE(PumpUntil([&] { return !dlg->m_prgSlot[0]->toolTip().isEmpty(); }));
+    // The slot tells why once its worker has ended.
+    for (const int slot : {0, 1}) {
+        const std::string tag = "[Error:" + std::to_string(slot + 1) + "]";
+        ASSERT_TRUE(
+            PumpUntil([&] { return dlg->m_logs.SlotText(slot).find(tag) != std::string::npos; }));
+    }
     const std::string first = dlg->m_logs.SlotText(0);
     EXPECT_TRUE(first.ends_with("[Error:1] [FAIL] EBOOT read error from usb\r\n")) << first;
-    EXPECT_EQ(dlg->m_prgSlot[0]->toolTip().toStdString(), "[FAIL] EBOOT read error from usb");
+    EXPECT_EQ(dlg->m_prgSlot[0]->toolTip().toStdString(), "Unplugged during the download");
     const std::string second = dlg->m_logs.SlotText(1);
     EXPECT_TRUE(
         second.ends_with("[Error:2] [FAIL] EBOOT read error from usb: No reply from the "
                          "handset for 120 s.\r\n"))
         << second;
-    EXPECT_EQ(dlg->m_prgSlot[1]->toolTip().toStdString(), "No reply from the handset for 120 s.");
+    EXPECT_EQ(dlg->m_prgSlot[1]->toolTip().toStdString(),
+              "The handset stopped answering: unplug it, plug it in again and retry");
+    EXPECT_EQ(dlg->m_lblPace[1]->text(), dlg->m_prgSlot[1]->toolTip());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLinks, FailuresTest, ::testing::Bool(), LinkName);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "console/failure_advice.h"
 #include "console/text_progress_ctrl.h"
 #include "engine/boot_loader_protocol.h"
 #include "tests/station/e2e_fixture.h"
@@ -57,7 +58,7 @@ TEST_P(VersionRulesTest, EachSlotFollowsItsBootLoadersProtocolVersion) {
                                           "tool version unmatch.\r\n"))
                 << slotLog;
             EXPECT_EQ(dlg->m_prgSlot[slot]->toolTip().toStdString(),
-                      "Downloader tool version unmatch.");
+                      FailureAdvice(engine::kStatusReadError, 1, {}));
             EXPECT_EQ(codes.back(), kCmdFlashEboot) << "nothing after the boot loader";
             EXPECT_EQ(handsets[slot]->Record().reboots, 0u);
             continue;
