@@ -42,6 +42,7 @@ bool CVantorelDlg::OnClose() {
 // handler already brought them back (starting them twice would run two instances).
 void CVantorelDlg::OnDestroy() {
     StopWorkers();
+    RecordBatchEnd("quit");  // nothing when the batch ended by itself
     if (!m_bSyncRestarted) {
         m_bSyncRestarted = true;
         RestartSyncProcesses();

@@ -39,6 +39,7 @@ void CVantorelDlg::AppendAuxLog(const char* format, ...) {
 
 void CVantorelDlg::AppendMainLogText(std::string_view text) {
     m_failureReasons.Note(WorkerSlotOfThisThread(), text);
+    std::lock_guard order(m_logOrder);
     AppendShownLog(ShownLog::Main, text);
     if (m_records) {
         m_records->AppendMainLog(text);
@@ -55,6 +56,7 @@ void CVantorelDlg::ClearAuxLog() {
 }
 
 void CVantorelDlg::AppendSlotLogText(int slot, std::string_view text) {
+    std::lock_guard order(m_logOrder);
     m_logs.AppendSlot(slot, text);
     if (m_records) {
         m_records->AppendSlotLog(slot, text);
