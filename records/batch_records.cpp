@@ -58,6 +58,9 @@ struct BatchRecords::LogFile {
     bool bLostPartLine = false;  // what was lost last did not end its line
 
     void Lose(std::string_view text) {
+        if (text.empty()) {
+            return;
+        }
         bLost = true;
         lostLineEnds += static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
         bLostPartLine = !text.ends_with('\n');
@@ -123,6 +126,13 @@ BatchRecords::~BatchRecords() {
     m_bPaused = false;
     std::string unsaid;
     WritePending(unsaid, true);
+    // Logs that missed lines since their last one say so at their end.
+    if (m_batch) {
+        Write(*m_batch, m_batch->mainLog, "", unsaid);
+        for (LogFile& log : m_batch->slotLogs) {
+            Write(*m_batch, log, "", unsaid);
+        }
+    }
 }
 
 std::chrono::system_clock::time_point BatchRecords::Now() const {
@@ -365,7 +375,7 @@ bool BatchRecords::HasFolder(Batch& batch, std::string& say) {
 }
 
 void BatchRecords::Write(Batch& batch, LogFile& log, std::string_view text, std::string& say) {
-    if (text.empty()) {
+    if (text.empty() && !log.bLost) {
         return;
     }
     if (!Writable()) {

@@ -167,6 +167,34 @@ TEST_F(RecordsFaultsTest, AFullDiskTearsNoLineAndLosesNoReportLine) {
     EXPECT_TRUE(Contains(Said(), "Records on disk resumed in "));
 }
 
+// A batch shorter than the pause: what waits is written when the station ends, and the
+// logs say at their end what they missed.
+TEST_F(RecordsFaultsTest, WhatAPauseHeldBackIsWrittenOrMarkedWhenTheStationEnds) {
+    FillingDisk disk;
+    RecordsSettings settings = Settings();
+    settings.write = disk.Write();
+    settings.retryAfter = 1h;
+    fs::path folder;
+    {
+        auto records = Make(settings);
+        records->StartBatch("first\r\n");
+        folder = records->Folder();
+        disk.bFull = true;
+        records->AppendMainLog("second\r\nthird\r\n");
+        records->SetImages({});
+        records->SlotEnded(Report(1, true));
+        records->BatchEnded({{}, std::chrono::system_clock::now(), 1, 1, 0});
+        disk.bFull = false;
+    }
+    const std::string mainLog = ReadFileText(folder / "main.log");
+    EXPECT_NE(mainLog.find(" first\r\n"), std::string::npos) << mainLog;
+    EXPECT_TRUE(
+        mainLog.ends_with(" [Records] 2 line(s) missing here: records on disk were paused.\r\n"))
+        << mainLog;
+    EXPECT_EQ(ReadReportLines((folder / "report.jsonl").string()).size(), 1u);
+    EXPECT_EQ(Json(ReadFileText(folder / "summary.json"))["done"].toInt(), 1);
+}
+
 TEST_F(RecordsFaultsTest, AFailedAppendIsCutBackToWhereTheLineBegan) {
     FillingDisk disk;
     AppendFile file(disk.Write());
