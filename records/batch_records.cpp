@@ -106,7 +106,6 @@ BatchRecords::BatchRecords(RecordsSettings settings, std::function<void(const st
         Say(say);
     });
     m_upkeep = std::jthread([this](std::stop_token stop) { Upkeep(stop); });
-    RequestUpkeep(std::string());  // batches a killed station left, from the start
 }
 
 BatchRecords::~BatchRecords() {

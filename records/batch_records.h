@@ -79,8 +79,8 @@ public:
     // be written is said in the main log and pauses nothing; false then.
     bool CopyReportTo(std::filesystem::path path);
 
-    // Waits until the old folders' upkeep asked for so far (at construction and at each
-    // batch start) is done.
+    // Waits until the old folders' upkeep asked for so far (at each batch start: its lines go
+    // to the new batch's main log) is done.
     void WaitForUpkeep();
 
 private:

@@ -398,7 +398,9 @@ TEST_F(RecordsFaultsTest, ABatchThatDoesNotEndNormallySaysHowItEnded) {
     std::ofstream(operators / "main.log") << "mine\n";
     {
         auto records = Make(Settings());
+        records->StartBatch("");
         records->WaitForUpkeep();
+        EXPECT_FALSE(fs::exists(records->Folder() / "summary.json")) << "not its own";
     }
     const QJsonObject killedSummary = Json(ReadFileText(killed / "summary.json"));
     EXPECT_EQ(killedSummary["end"].toString(), "interrupted");
