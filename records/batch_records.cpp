@@ -115,12 +115,7 @@ BatchRecords::~BatchRecords() {
     }
     m_digests.Stop();
     std::lock_guard lock(m_mutex);
-    if (m_batch && !m_batch->bEnded) {
-        BatchSummary summary;
-        summary.ended = Now();
-        summary.end = "quit";
-        EndBatch(m_batch, summary);
-    }
+    EndUnendedBatch("quit");
     // One last try whatever the pause; the window is going, nothing is said.
     m_bPaused = false;
     std::string unsaid;
@@ -143,13 +138,7 @@ void BatchRecords::StartBatch(std::string_view mainLogSoFar) {
     std::string keep;
     {
         std::lock_guard lock(m_mutex);
-        if (m_batch && !m_batch->bEnded) {
-            // Detect again before the last batch ended: that one ends here.
-            BatchSummary summary;
-            summary.ended = Now();
-            summary.end = "interrupted";
-            EndBatch(m_batch, summary);
-        }
+        EndUnendedBatch("interrupted");  // Detect again before the last batch ended
         const auto started = Now();
         m_batch = std::make_shared<Batch>(BatchFolderName(started), started, m_settings.write);
         m_facts = {};
@@ -243,6 +232,15 @@ void BatchRecords::BatchEnded(BatchSummary summary) {
         WritePending(say);
     }
     Say(say);
+}
+
+void BatchRecords::EndUnendedBatch(const char* end) {
+    if (m_batch && !m_batch->bEnded) {
+        BatchSummary summary;
+        summary.ended = Now();
+        summary.end = end;
+        EndBatch(m_batch, std::move(summary));
+    }
 }
 
 void BatchRecords::EndBatch(const std::shared_ptr<Batch>& batch, BatchSummary summary) {
@@ -373,6 +371,24 @@ bool BatchRecords::HasFolder(Batch& batch, std::string& say) {
     return true;
 }
 
+bool BatchRecords::WriteInFolder(Batch& batch, std::string& say,
+                                 const std::function<bool(std::string& error)>& write) {
+    if (!Writable()) {
+        NotePaused(say);
+        return false;
+    }
+    if (!HasFolder(batch, say)) {
+        return false;
+    }
+    std::string error;
+    if (!write(error)) {
+        Failed(error, say);
+        return false;
+    }
+    NoteWritten(say);
+    return true;
+}
+
 void BatchRecords::Write(Batch& batch, LogFile& log, std::string_view text, std::string& say) {
     if (text.empty() && !log.bLost) {
         return;
@@ -432,20 +448,14 @@ void BatchRecords::WritePending(std::string& say, bool bFinal) {
         Batch& batch = *it->batch;
         // A report line is written whole, without a time stamp in front; one that cannot
         // be written waits, and the lines after it wait behind it.
-        if (!Writable()) {
-            NotePaused(say);
+        const bool bWritten = WriteInFolder(batch, say, [&](std::string& error) {
+            return (batch.report.IsOpen() ||
+                    batch.report.Open(batch.folder / "report.jsonl", error)) &&
+                   batch.report.Append(line, error);
+        });
+        if (!bWritten) {
             return;
         }
-        std::string error;
-        if (!HasFolder(batch, say)) {
-            return;
-        }
-        if ((!batch.report.IsOpen() && !batch.report.Open(batch.folder / "report.jsonl", error)) ||
-            !batch.report.Append(line, error)) {
-            Failed(error, say);
-            return;
-        }
-        NoteWritten(say);
         if (!m_reportCopyPath.empty()) {
             if (m_copyBacklog.size() == kMostCopyBacklog) {
                 m_copyBacklog.pop_front();
@@ -464,20 +474,13 @@ void BatchRecords::WritePending(std::string& say, bool bFinal) {
             ++it;  // the summary comes after the batch's report lines
             continue;
         }
-        if (!Writable()) {
-            NotePaused(say);
+        const bool bWritten = WriteInFolder(batch, say, [&](std::string& error) {
+            return ReplaceFile(batch.folder / "summary.json", SummaryText(*batch.summary), error,
+                               m_settings.write);
+        });
+        if (!bWritten) {
             return;
         }
-        std::string error;
-        if (!HasFolder(batch, say)) {
-            return;
-        }
-        if (!ReplaceFile(batch.folder / "summary.json", SummaryText(*batch.summary), error,
-                         m_settings.write)) {
-            Failed(error, say);
-            return;
-        }
-        NoteWritten(say);
         it = m_unsummarised.erase(it);
     }
 }

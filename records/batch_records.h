@@ -102,11 +102,17 @@ private:
     void NoteWritten(std::string& say);
     bool HasFolder(Batch& batch, std::string& say);
     void Write(Batch& batch, LogFile& log, std::string_view text, std::string& say);
+    // Runs `write` in the batch's folder unless the records are paused; false when nothing
+    // was written.
+    bool WriteInFolder(Batch& batch, std::string& say,
+                       const std::function<bool(std::string& error)>& write);
     // Writes the report lines whose digests are done (all of them when `bFinal`), in order,
     // and the summaries that wait; stops at the first that cannot be written.
     void WritePending(std::string& say, bool bFinal = false);
     void CopyLines(std::string& say);
     void EndBatch(const std::shared_ptr<Batch>& batch, BatchSummary summary);
+    // Ends the current batch, when it has not ended, with counts from its report lines.
+    void EndUnendedBatch(const char* end);
     void NoteFacts(std::string_view text);
     std::chrono::system_clock::time_point Now() const;
     void Say(const std::string& text);
