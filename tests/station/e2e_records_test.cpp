@@ -51,7 +51,17 @@ protected:
 
 TEST_P(RecordsRunTest, EightSlotsLeaveTheWindowsLogsInTheirOrder) {
     const tools::SampleSet set = WriteSamples();
-    ChooseEveryImageAndDetect(set);
+    ChooseImage(ctl::kEbootButton, set.eboot);
+    ChooseImage(ctl::kPdaButton, set.pda);
+    ChooseImage(ctl::kLangButton, set.langPack);
+    ChooseImage(ctl::kCscButton, set.multiCsc);
+    PickCscEntry(1);
+    const std::string cscEntry = dlg->m_selection.CscCombo().items.at(1);
+    const qint64 cscOffset = dlg->m_selection.CscOffset();
+    ASSERT_NE(cscOffset, 0) << "the second entry lies after the table";
+    const images::LanguageChoice language = dlg->m_selection.WorkerLanguage();
+    SetOption(kWaitAfterDownloadBox, false);
+    PressDetect();
     for (int n = 1; n <= 8; ++n) {
         Attach(n);
     }
@@ -80,8 +90,11 @@ TEST_P(RecordsRunTest, EightSlotsLeaveTheWindowsLogsInTheirOrder) {
     ASSERT_EQ(lines.size(), 8u);
     for (const std::string& line : lines) {
         const QJsonObject report = Json(line);
-        EXPECT_TRUE(report["csc"].isObject()) << line;
-        EXPECT_TRUE(report["language"].toObject()["code"].isString()) << line;
+        EXPECT_EQ(report["csc"].toObject()["entry"].toString().toStdString(), cscEntry) << line;
+        EXPECT_EQ(report["csc"].toObject()["offset"].toInteger(), cscOffset) << line;
+        EXPECT_EQ(report["language"].toObject()["code"].toString().toStdString(), language.code)
+            << line;
+        EXPECT_EQ(report["language"].toObject()["index"].toInt(), language.index) << line;
     }
     EXPECT_EQ(Json(ReadFileText(folder / "summary.json"))["end"].toString(), "finished");
 }
