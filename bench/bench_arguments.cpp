@@ -1,5 +1,6 @@
 #include "bench/bench_arguments.h"
 
+#include "records/append_file.h"
 #include "records/records_location.h"
 
 #include <sys/stat.h>
@@ -336,6 +337,14 @@ bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& o
             if (value.empty()) {
                 return bad(option == "--records" ? "a directory" : "a file");
             }
+            // Checked before the batch: a copy that cannot be written would only be found
+            // out at the first handset's end.
+            if (option == "--report") {
+                if (const std::optional<std::string> problem =
+                        records::AppendTargetProblem(value)) {
+                    return bad(*problem);
+                }
+            }
             (option == "--records" ? out.recordsDirectory : out.reportFile) = value;
         } else if (option == "--port-map") {
             engine::SlotPortMap map;
@@ -387,6 +396,10 @@ bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& o
         return true;
     }
 
+    if (!out.reportFile.empty() && out.bNoRecords) {
+        error = "--report copies the records' report lines: drop --no-records";
+        return false;
+    }
     if (out.portMap && !out.bSlotsFollowPorts) {
         error = "--port-map goes with --slots-follow-ports";
         return false;

@@ -21,9 +21,10 @@ CVantorelDlg::CVantorelDlg(const ConsoleEnvironment& environment, QWidget* paren
       m_linkPlatform{environment.directory, environment.serial, environment.bulk, m_messageSink,
                      m_clock} {
     if (!environment.recordsRoot.empty()) {
+        records::RecordsSettings settings;
+        settings.root = environment.recordsRoot;
         m_records = std::make_unique<records::BatchRecords>(
-            records::RecordsSettings{environment.recordsRoot},
-            [this](const std::string& text) { AppendMainLogText(text); });
+            std::move(settings), [this](const std::string& text) { AppendMainLogText(text); });
     }
     BuildLayout();
     BindMembers();

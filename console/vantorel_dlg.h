@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -175,6 +176,9 @@ public:
     int32_t m_bWinUsbMode = 0;
     CStackInt m_stackFreeSlots;
     LogBook m_logs;  // m_strMainLog, m_strAuxLog, m_strSlotLog
+    // Held while a line goes to a log and to its file in the records, so both get the lines
+    // of every thread in the same order; recursive for the records' own notes.
+    std::recursive_mutex m_logOrder;
     FailureReasons m_failureReasons;
 
     // --- Options ---
@@ -264,7 +268,8 @@ private:
     void RecordBatchImages(const engine::DownloadImages& images);
     void RecordSlotStart(int slot);
     void RecordSlotEnd(int slot, uint32_t code, const std::string& statusText);
-    void RecordBatchEnd();
+    // How the batch ended, as its summary says ("finished", "quit", "reset all").
+    void RecordBatchEnd(const char* end);
 
     // Layout (vantorel_dlg_layout.cpp).
     void BuildLayout();

@@ -28,6 +28,8 @@ bool CVantorelDlg::OnClose() {
                              this, QStringLiteral("Now Downloading! Quit Anyway?"), QString())) {
         return false;
     }
+    // Before the workers stop: stopping them fails the handsets still running.
+    RecordBatchEnd("quit");  // nothing when the batch ended by itself
     StopWorkers();
     // After the workers: they read the unpacked files until they end.
     DeleteUnpackedImages();
@@ -41,6 +43,8 @@ bool CVantorelDlg::OnClose() {
 // The window goes away: links closed, and the host's programs back unless the close
 // handler already brought them back (starting them twice would run two instances).
 void CVantorelDlg::OnDestroy() {
+    // Before the workers stop: stopping them fails the handsets still running.
+    RecordBatchEnd("quit");  // nothing when the batch ended by itself
     StopWorkers();
     if (!m_bSyncRestarted) {
         m_bSyncRestarted = true;

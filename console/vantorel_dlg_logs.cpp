@@ -42,6 +42,7 @@ void CVantorelDlg::AppendFailureLogText(std::string_view text) {
 }
 
 void CVantorelDlg::AppendMainLogText(std::string_view text) {
+    std::lock_guard order(m_logOrder);
     AppendShownLog(ShownLog::Main, text);
     if (m_records) {
         m_records->AppendMainLog(text);
@@ -58,6 +59,7 @@ void CVantorelDlg::ClearAuxLog() {
 }
 
 void CVantorelDlg::AppendSlotLogText(int slot, std::string_view text) {
+    std::lock_guard order(m_logOrder);
     m_logs.AppendSlot(slot, text);
     if (m_records) {
         m_records->AppendSlotLog(slot, text);

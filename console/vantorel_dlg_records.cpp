@@ -19,6 +19,8 @@ constexpr std::array<const char*, 6> kKindNames{"eboot", "pda", "csc", "langpack
 
 void CVantorelDlg::StartBatchRecords() {
     if (m_records) {
+        // No line slips in between the log so far and the new folder's first lines.
+        std::lock_guard order(m_logOrder);
         m_records->StartBatch(m_logs.Text(ShownLog::Main));
     }
 }
@@ -42,7 +44,19 @@ void CVantorelDlg::RecordBatchImages(const engine::DownloadImages& images) {
             reported.push_back({kKindNames[kind], *chosen[kind].second, std::nullopt});
         }
     }
-    m_records->SetImages(std::move(reported));
+    std::optional<records::SentCsc> csc;
+    if (images.bCsc) {
+        const images::ComboModel& entries = m_selection.CscCombo();
+        const bool bEntry = !m_selection.CscEntries().empty() && entries.current >= 0 &&
+                            static_cast<size_t>(entries.current) < entries.items.size();
+        csc = records::SentCsc{bEntry ? entries.items[static_cast<size_t>(entries.current)] : "",
+                               images.dwCscOffset};
+    }
+    std::optional<records::SentLanguage> language;
+    if (images.bLangPack) {
+        language = records::SentLanguage{images.dwLanguageIndex, images.strLanguageCode};
+    }
+    m_records->SetImages(std::move(reported), std::move(csc), std::move(language));
 }
 
 void CVantorelDlg::RecordSlotStart(int slot) {
@@ -66,13 +80,14 @@ void CVantorelDlg::RecordSlotEnd(int slot, uint32_t code, const std::string& sta
     m_records->SlotEnded(std::move(report));
 }
 
-void CVantorelDlg::RecordBatchEnd() {
+void CVantorelDlg::RecordBatchEnd(const char* end) {
     if (m_records) {
         m_records->BatchEnded({{},
                                std::chrono::system_clock::now(),
                                m_nDetectedCount,
                                m_nSuccessCount,
-                               m_nFailCount});
+                               m_nFailCount,
+                               end});
     }
 }
 

@@ -56,6 +56,7 @@ void CVantorelDlg::ResetAllSlots() {
 }
 
 void CVantorelDlg::OnBnClickedResetAll() {
+    RecordBatchEnd("reset all");  // nothing when the batch ended by itself
     while (!m_stackFreeSlots.IsEmpty()) {
         m_stackFreeSlots.Pop();
     }

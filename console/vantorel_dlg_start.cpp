@@ -100,6 +100,9 @@ void CVantorelDlg::StopWorkers() {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         }
         m_workers[slot].join();
+        // The worker's own call to say it ended may still wait in the event queue, which
+        // nobody handles after this: the slot explains a failure now.
+        OnWorkerEnded(slot);
     }
 }
 

@@ -87,7 +87,7 @@ int CVantorelDlg::OnSlotStatus(uint32_t wParam, uint32_t lParam) {
         AppendMainLog(m_nFailCount != 0
                           ? "All Download finished. But failed device is detected \r\n"
                           : "All Download finished. \r\n");
-        RecordBatchEnd();
+        RecordBatchEnd("finished");
         EnableOperatorControls(true);
         m_controls.Enable(ctl::kDetect, false);
         m_controls.Enable(ctl::kStartDownloading, false);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "records/batch_folders.h"
+
 namespace vantorel::records {
 
 namespace {
@@ -17,13 +19,10 @@ struct Folder {
 uint64_t SizeOf(const fs::path& folder) {
     uint64_t bytes = 0;
     std::error_code error;
-    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         std::error_code sizeError;
-        if (it->is_regular_file(sizeError)) {
-            const auto size = it->file_size(sizeError);
-            bytes += sizeError ? 0 : size;
-        }
+        const auto size = it->file_size(sizeError);
+        bytes += sizeError ? 0 : size;
     }
     return bytes;
 }
@@ -31,14 +30,15 @@ uint64_t SizeOf(const fs::path& folder) {
 }  // namespace
 
 std::vector<std::string> PruneBatches(const fs::path& root, const std::string& keep,
-                                      uint64_t sizeCap, std::chrono::hours maxAge) {
+                                      uint64_t sizeCap, std::chrono::hours maxAge,
+                                      std::stop_token stop) {
     std::vector<Folder> folders;
     std::error_code error;
     for (fs::directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
-        std::error_code entryError;
-        if (!it->is_directory(entryError)) {
+        if (!IsStationBatchFolder(it->path())) {
             continue;
         }
+        std::error_code entryError;
         const auto changed = fs::last_write_time(it->path(), entryError);
         folders.push_back({it->path().filename().string(), SizeOf(it->path()),
                            entryError ? fs::file_time_type::clock::now() : changed});
@@ -52,14 +52,20 @@ std::vector<std::string> PruneBatches(const fs::path& root, const std::string& k
     const auto oldest = fs::file_time_type::clock::now() - maxAge;
     std::vector<std::string> removed;
     for (const Folder& folder : folders) {
-        if (folder.name == keep) {
+        if (stop.stop_requested()) {
+            break;
+        }
+        if (folder.name == keep || (total <= sizeCap && folder.changed >= oldest)) {
             continue;
         }
-        if (total <= sizeCap && folder.changed >= oldest) {
+        const fs::path path = root / folder.name;
+        // Held while it is looked at: a station that starts on it now cannot have it.
+        const std::optional<BatchFolderLock> lock = BatchFolderLock::TryTake(path);
+        if (!lock || !IsStationBatchFolder(path)) {
             continue;
         }
         std::error_code removeError;
-        fs::remove_all(root / folder.name, removeError);
+        fs::remove_all(path, removeError);
         if (!removeError) {
             total -= folder.bytes;
             removed.push_back(folder.name);

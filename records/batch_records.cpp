@@ -1,8 +1,11 @@
 #include "records/batch_records.h"
 
+#include <algorithm>
 #include <cstdlib>
 
+#include "records/batch_folders.h"
 #include "records/batch_pruning.h"
+#include "records/interrupted_batches.h"
 #include "records/records_location.h"
 
 namespace vantorel::records {
@@ -11,16 +14,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A unique folder for a batch that starts now.
-fs::path NewBatchFolder(const fs::path& root) {
-    const std::string name = BatchFolderName(std::chrono::system_clock::now());
-    fs::path folder = root / name;
-    std::error_code error;
-    for (int n = 2; fs::exists(folder, error); ++n) {
-        folder = root / (name + "-" + std::to_string(n));
-    }
-    return folder;
-}
+// Report lines the copy for scripts keeps while its file cannot be written.
+constexpr size_t kMostCopyBacklog = 4096;
 
 // `text` with the time in front of every line that starts in it.
 std::string Stamped(std::string_view text, bool& bAtLineStart) {
@@ -50,15 +45,54 @@ std::optional<int> SetupSlot(std::string_view line) {
 
 }  // namespace
 
+// One log file of a batch, and what it could not take while the records were paused.
+struct BatchRecords::LogFile {
+    explicit LogFile(std::string fileName, const WriteFunction& write)
+        : name(std::move(fileName)), file(write) {}
+
+    std::string name;
+    AppendFile file;
+    bool bAtLineStart = true;
+    size_t lostLineEnds = 0;
+    bool bLost = false;
+    bool bLostPartLine = false;  // what was lost last did not end its line
+
+    void Lose(std::string_view text) {
+        if (text.empty()) {
+            return;
+        }
+        bLost = true;
+        lostLineEnds += static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+        bLostPartLine = !text.ends_with('\n');
+    }
+    // The line that marks the gap, before what comes after it.
+    std::string GapLine() const {
+        return "[Records] " + std::to_string(lostLineEnds + (bLostPartLine ? 1 : 0)) +
+               " line(s) missing here: records on disk were paused.\r\n";
+    }
+};
+
 struct BatchRecords::Batch {
-    fs::path folder;
+    Batch(std::string folderName, std::chrono::system_clock::time_point start,
+          const WriteFunction& write)
+        : name(std::move(folderName)), started(start), mainLog("main.log", write), report(write) {
+        for (int slot = 0; slot < kRecordedSlots; ++slot) {
+            slotLogs.emplace_back("slot-" + std::to_string(slot + 1) + ".log", write);
+        }
+    }
+
+    std::string name;      // the name asked for; the folder may have a suffix
+    fs::path folder;       // empty until claimed
+    BatchFolderLock lock;  // held while the batch is this station's
     std::chrono::system_clock::time_point started;
-    AppendFile mainLog;
-    bool bMainAtLineStart = true;
-    std::array<AppendFile, kRecordedSlots> slotLogs;
-    std::array<bool, kRecordedSlots> bSlotAtLineStart{true, true, true, true,
-                                                      true, true, true, true};
+    LogFile mainLog;
+    std::vector<LogFile> slotLogs;
     AppendFile report;
+    bool bSaidPaused = false;  // this batch's main log was told the records are paused
+    bool bEnded = false;
+    std::optional<BatchSummary> summary;  // when ended
+    int done = 0;
+    int failed = 0;
 };
 
 BatchRecords::BatchRecords(RecordsSettings settings, std::function<void(const std::string&)> say)
@@ -71,31 +105,57 @@ BatchRecords::BatchRecords(RecordsSettings settings, std::function<void(const st
         }
         Say(say);
     });
+    m_upkeep = std::jthread([this](std::stop_token stop) { Upkeep(stop); });
 }
 
-BatchRecords::~BatchRecords() = default;
+BatchRecords::~BatchRecords() {
+    m_upkeep.request_stop();
+    if (m_upkeep.joinable()) {
+        m_upkeep.join();
+    }
+    m_digests.Stop();
+    std::lock_guard lock(m_mutex);
+    EndUnendedBatch("quit");
+    // One last try whatever the pause; the window is going, nothing is said.
+    m_bPaused = false;
+    std::string unsaid;
+    WritePending(unsaid, true);
+    // Logs that missed lines since their last one say so at their end.
+    if (m_batch) {
+        Write(*m_batch, m_batch->mainLog, "", unsaid);
+        for (LogFile& log : m_batch->slotLogs) {
+            Write(*m_batch, log, "", unsaid);
+        }
+    }
+}
+
+std::chrono::system_clock::time_point BatchRecords::Now() const {
+    return m_settings.now ? m_settings.now() : std::chrono::system_clock::now();
+}
 
 void BatchRecords::StartBatch(std::string_view mainLogSoFar) {
-    auto batch = std::make_shared<Batch>();
-    batch->folder = NewBatchFolder(m_settings.root);
-    batch->started = std::chrono::system_clock::now();
-    PruneBatches(m_settings.root, batch->folder.filename().string(), m_settings.sizeCap,
-                 m_settings.maxAge);
     std::string say;
+    std::string keep;
     {
         std::lock_guard lock(m_mutex);
-        m_batch = batch;
+        EndUnendedBatch("interrupted");  // Detect again before the last batch ended
+        const auto started = Now();
+        m_batch = std::make_shared<Batch>(BatchFolderName(started), started, m_settings.write);
         m_facts = {};
-        // The folder is made now, so that it shows while the batch runs; its files come
-        // with their first line.
-        std::error_code error;
-        fs::create_directories(batch->folder, error);
-        if (error && Writable()) {
-            Failed(batch->folder.string() + ": " + error.message(), say);
+        // The folder is claimed now, before anything else, so that it shows while the
+        // batch runs and no other station takes its name; its files come with their first
+        // line.
+        if (Writable()) {
+            HasFolder(*m_batch, say);
+        } else {
+            NotePaused(say);
         }
-        Write(batch->mainLog, batch->bMainAtLineStart, "main.log", mainLogSoFar, say);
+        Write(*m_batch, m_batch->mainLog, mainLogSoFar, say);
+        WritePending(say);
+        keep = m_batch->folder.empty() ? m_batch->name : m_batch->folder.filename().string();
     }
     Say(say);
+    RequestUpkeep(keep);
 }
 
 fs::path BatchRecords::Folder() const {
@@ -109,7 +169,7 @@ void BatchRecords::AppendMainLog(std::string_view text) {
         std::lock_guard lock(m_mutex);
         NoteFacts(text);
         if (m_batch) {
-            Write(m_batch->mainLog, m_batch->bMainAtLineStart, "main.log", text, say);
+            Write(*m_batch, m_batch->mainLog, text, say);
         }
     }
     Say(say);
@@ -123,20 +183,21 @@ void BatchRecords::AppendSlotLog(int slot, std::string_view text) {
     {
         std::lock_guard lock(m_mutex);
         if (m_batch) {
-            const auto index = static_cast<size_t>(slot);
-            Write(m_batch->slotLogs[index], m_batch->bSlotAtLineStart[index],
-                  "slot-" + std::to_string(slot + 1) + ".log", text, say);
+            Write(*m_batch, m_batch->slotLogs[static_cast<size_t>(slot)], text, say);
         }
     }
     Say(say);
 }
 
-void BatchRecords::SetImages(std::vector<ReportedImage> images) {
+void BatchRecords::SetImages(std::vector<ReportedImage> images, std::optional<SentCsc> csc,
+                             std::optional<SentLanguage> language) {
     std::lock_guard lock(m_mutex);
     for (const ReportedImage& image : images) {
         m_digests.Request(image.path);
     }
     m_images = std::move(images);
+    m_sentCsc = std::move(csc);
+    m_sentLanguage = std::move(language);
 }
 
 void BatchRecords::SlotEnded(SlotReport report) {
@@ -151,6 +212,9 @@ void BatchRecords::SlotEnded(SlotReport report) {
         report.protocolVersion = facts.protocolVersion;
         facts = {};
         report.images = m_images;
+        report.csc = m_sentCsc;
+        report.language = m_sentLanguage;
+        (report.bDone ? m_batch->done : m_batch->failed) += 1;
         m_pending.push_back({m_batch, std::move(report)});
         WritePending(say);
     }
@@ -161,28 +225,98 @@ void BatchRecords::BatchEnded(BatchSummary summary) {
     std::string say;
     {
         std::lock_guard lock(m_mutex);
-        if (!m_batch || !Writable()) {
+        if (!m_batch || m_batch->bEnded) {
             return;
         }
-        summary.started = m_batch->started;
-        std::string error;
-        if (!ReplaceFile(m_batch->folder / "summary.json", SummaryText(summary), error)) {
-            Failed(error, say);
-        }
+        EndBatch(m_batch, std::move(summary));
+        WritePending(say);
     }
     Say(say);
 }
 
-void BatchRecords::CopyReportTo(fs::path path) {
+void BatchRecords::EndUnendedBatch(const char* end) {
+    if (m_batch && !m_batch->bEnded) {
+        BatchSummary summary;
+        summary.ended = Now();
+        summary.end = end;
+        EndBatch(m_batch, std::move(summary));
+    }
+}
+
+void BatchRecords::EndBatch(const std::shared_ptr<Batch>& batch, BatchSummary summary) {
+    summary.started = batch->started;
+    if (summary.end != "finished" && summary.detected == 0) {
+        // Who ended it early may not know the counts: the report lines do.
+        summary.detected = batch->done + batch->failed;
+        summary.succeeded = batch->done;
+        summary.failed = batch->failed;
+    }
+    batch->bEnded = true;
+    batch->summary = std::move(summary);
+    m_unsummarised.push_back(batch);
+}
+
+bool BatchRecords::CopyReportTo(fs::path path) {
     std::string say;
+    bool bOpened = true;
     {
         std::lock_guard lock(m_mutex);
+        m_reportCopy.Close();
+        m_reportCopyPath = path;
+        m_copyBacklog.clear();
+        m_bCopySaidFailed = false;
         std::string error;
         if (!path.empty() && !m_reportCopy.Open(path, error)) {
-            Failed(error, say);
+            m_bCopySaidFailed = true;
+            bOpened = false;
+            say = "Report copy not written (" + error + "); the batch's own records go on.\r\n";
         }
     }
     Say(say);
+    return bOpened;
+}
+
+void BatchRecords::WaitForUpkeep() {
+    std::unique_lock lock(m_upkeepMutex);
+    m_upkeepChanged.wait(lock, [this] { return m_upkeepDone == m_upkeepAsked; });
+}
+
+void BatchRecords::RequestUpkeep(std::string keep) {
+    {
+        std::lock_guard lock(m_upkeepMutex);
+        ++m_upkeepAsked;
+        m_upkeepKeep = std::move(keep);
+    }
+    m_upkeepChanged.notify_all();
+}
+
+void BatchRecords::Upkeep(std::stop_token stop) {
+    std::unique_lock lock(m_upkeepMutex);
+    for (;;) {
+        m_upkeepChanged.wait(lock, stop, [this] { return m_upkeepAsked != m_upkeepDone; });
+        if (stop.stop_requested()) {
+            m_upkeepDone = m_upkeepAsked;
+            m_upkeepChanged.notify_all();
+            return;
+        }
+        const uint64_t asked = m_upkeepAsked;
+        const std::string keep = m_upkeepKeep;
+        lock.unlock();
+        if (!m_settings.root.empty()) {
+            for (const std::string& name :
+                 MarkInterruptedBatches(m_settings.root, keep, m_settings.write, stop)) {
+                Say("Batch records without a summary marked interrupted: " +
+                    (m_settings.root / name).string() + "\r\n");
+            }
+            for (const std::string& name :
+                 PruneBatches(m_settings.root, keep, m_settings.sizeCap, m_settings.maxAge, stop)) {
+                Say("Old batch records removed: " + (m_settings.root / name).string() + "\r\n");
+            }
+        }
+        lock.lock();
+        m_upkeepDone = asked;
+        m_upkeepChanged.notify_all();
+    }
 }
 
 bool BatchRecords::Writable() {
@@ -192,7 +326,7 @@ bool BatchRecords::Writable() {
     if (std::chrono::steady_clock::now() < m_retryAt) {
         return false;
     }
-    m_bPaused = false;  // one more try; a failure pauses again without a word
+    m_bPaused = false;  // one more try; a failure pauses again
     m_bResuming = m_bSaidPaused;
     return true;
 }
@@ -201,45 +335,110 @@ void BatchRecords::Failed(const std::string& error, std::string& say) {
     m_bPaused = true;
     m_bResuming = false;
     m_retryAt = std::chrono::steady_clock::now() + m_settings.retryAfter;
-    if (!m_bSaidPaused) {
+    m_pauseReason = error;
+    NotePaused(say);
+}
+
+void BatchRecords::NotePaused(std::string& say) {
+    // Once per batch: each batch's main log says why lines are missing from it.
+    if (m_batch && !m_batch->bSaidPaused) {
+        m_batch->bSaidPaused = true;
         m_bSaidPaused = true;
-        say = "Records on disk paused (" + error + "); the downloads go on.\r\n";
+        say += "Records on disk paused (" + m_pauseReason + "); the downloads go on.\r\n";
     }
 }
 
-void BatchRecords::Write(AppendFile& file, bool& bAtLineStart, const std::string& name,
-                         std::string_view text, std::string& say) {
-    if (text.empty() || !m_batch || !Writable()) {
-        return;
-    }
-    std::string error;
-    if (!file.IsOpen()) {
-        std::error_code made;
-        fs::create_directories(m_batch->folder, made);
-        if (!file.Open(m_batch->folder / name, error)) {
-            Failed(error, say);
-            return;
-        }
-    }
-    bool bLineStart = bAtLineStart;
-    if (!file.Append(Stamped(text, bLineStart), error)) {
-        Failed(error, say);
-        return;
-    }
-    bAtLineStart = bLineStart;
+void BatchRecords::NoteWritten(std::string& say) {
     if (m_bResuming) {
         m_bResuming = false;
         m_bSaidPaused = false;
-        say = "Records on disk resumed in " + m_batch->folder.string() + ".\r\n";
+        say += "Records on disk resumed in " + (m_batch ? m_batch->folder.string() : "") + ".\r\n";
     }
 }
 
-void BatchRecords::WritePending(std::string& say) {
+bool BatchRecords::HasFolder(Batch& batch, std::string& say) {
+    if (!batch.folder.empty()) {
+        return true;
+    }
+    std::string error;
+    std::optional<ClaimedFolder> claimed = ClaimBatchFolder(m_settings.root, batch.name, error);
+    if (!claimed) {
+        Failed(error, say);
+        return false;
+    }
+    batch.folder = std::move(claimed->folder);
+    batch.lock = std::move(claimed->lock);
+    return true;
+}
+
+bool BatchRecords::WriteInFolder(Batch& batch, std::string& say,
+                                 const std::function<bool(std::string& error)>& write) {
+    if (!Writable()) {
+        NotePaused(say);
+        return false;
+    }
+    if (!HasFolder(batch, say)) {
+        return false;
+    }
+    std::string error;
+    if (!write(error)) {
+        Failed(error, say);
+        return false;
+    }
+    NoteWritten(say);
+    return true;
+}
+
+void BatchRecords::Write(Batch& batch, LogFile& log, std::string_view text, std::string& say) {
+    if (text.empty() && !log.bLost) {
+        return;
+    }
+    if (!Writable()) {
+        log.Lose(text);
+        NotePaused(say);
+        return;
+    }
+    std::string error;
+    if (!HasFolder(batch, say)) {
+        log.Lose(text);
+        return;
+    }
+    if (!log.file.IsOpen() && !log.file.Open(batch.folder / log.name, error)) {
+        Failed(error, say);
+        log.Lose(text);
+        return;
+    }
+    bool bLineStart = log.bAtLineStart;
+    std::string stamped;
+    if (log.bLost) {
+        if (!bLineStart) {
+            stamped = "\r\n";  // ends the line whose rest was lost
+        }
+        bLineStart = true;
+        stamped += Stamped(log.GapLine(), bLineStart);
+        bLineStart = true;  // what comes next may be the rest of a lost line: it is stamped
+    }
+    stamped += Stamped(text, bLineStart);
+    // One append: the gap's mark and the text reach the file together or not at all.
+    if (!log.file.Append(stamped, error)) {
+        Failed(error, say);
+        log.Lose(text);
+        return;
+    }
+    log.bAtLineStart = bLineStart;
+    log.bLost = false;
+    log.lostLineEnds = 0;
+    log.bLostPartLine = false;
+    NoteWritten(say);
+}
+
+void BatchRecords::WritePending(std::string& say, bool bFinal) {
     for (auto it = m_pending.begin(); it != m_pending.end();) {
         bool bReady = true;
         for (ReportedImage& image : it->report.images) {
             image.digest = m_digests.Get(image.path);
-            bReady = bReady && image.digest.has_value();
+            image.bDigestNotComputed = bFinal && !image.digest;
+            bReady = bReady && (image.digest.has_value() || bFinal);
         }
         if (!bReady) {
             ++it;
@@ -247,20 +446,62 @@ void BatchRecords::WritePending(std::string& say) {
         }
         const std::string line = ReportLine(it->report);
         Batch& batch = *it->batch;
-        // A report line is written whole, without a time stamp in front.
-        if (Writable()) {
-            std::string error;
-            if ((!batch.report.IsOpen() &&
-                 !batch.report.Open(batch.folder / "report.jsonl", error)) ||
-                !batch.report.Append(line, error)) {
-                Failed(error, say);
-            }
+        // A report line is written whole, without a time stamp in front; one that cannot
+        // be written waits, and the lines after it wait behind it.
+        const bool bWritten = WriteInFolder(batch, say, [&](std::string& error) {
+            return (batch.report.IsOpen() ||
+                    batch.report.Open(batch.folder / "report.jsonl", error)) &&
+                   batch.report.Append(line, error);
+        });
+        if (!bWritten) {
+            return;
         }
-        if (m_reportCopy.IsOpen()) {
-            std::string error;
-            m_reportCopy.Append(line, error);
+        if (!m_reportCopyPath.empty()) {
+            if (m_copyBacklog.size() == kMostCopyBacklog) {
+                m_copyBacklog.pop_front();
+            }
+            m_copyBacklog.push_back(line);
         }
         it = m_pending.erase(it);
+    }
+    CopyLines(say);
+    for (auto it = m_unsummarised.begin(); it != m_unsummarised.end();) {
+        Batch& batch = **it;
+        const bool bLinesWaiting =
+            std::any_of(m_pending.begin(), m_pending.end(),
+                        [&](const Pending& pending) { return pending.batch.get() == &batch; });
+        if (bLinesWaiting && !bFinal) {
+            ++it;  // the summary comes after the batch's report lines
+            continue;
+        }
+        const bool bWritten = WriteInFolder(batch, say, [&](std::string& error) {
+            return ReplaceFile(batch.folder / "summary.json", SummaryText(*batch.summary), error,
+                               m_settings.write);
+        });
+        if (!bWritten) {
+            return;
+        }
+        it = m_unsummarised.erase(it);
+    }
+}
+
+void BatchRecords::CopyLines(std::string& say) {
+    while (!m_copyBacklog.empty()) {
+        std::string error;
+        if ((m_reportCopy.IsOpen() || m_reportCopy.Open(m_reportCopyPath, error)) &&
+            m_reportCopy.Append(m_copyBacklog.front(), error)) {
+            m_copyBacklog.pop_front();
+            if (m_bCopySaidFailed) {
+                m_bCopySaidFailed = false;
+                say += "Report copy written again: " + m_reportCopyPath.string() + ".\r\n";
+            }
+            continue;
+        }
+        if (!m_bCopySaidFailed) {
+            m_bCopySaidFailed = true;
+            say += "Report copy not written (" + error + "); the batch's own records go on.\r\n";
+        }
+        return;
     }
 }
 

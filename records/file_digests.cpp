@@ -12,11 +12,16 @@ constexpr size_t kChunk = 1 << 20;
 }
 
 FileDigests::~FileDigests() {
+    Stop();
+}
+
+void FileDigests::Stop() {
     std::list<Reader> readers;
     {
         std::lock_guard lock(m_mutex);
         readers.swap(m_readers);
         m_onDone = nullptr;
+        m_bStopped = true;
     }
     // The jthreads ask their digests to stop and join as they go.
 }
@@ -37,6 +42,9 @@ std::optional<FileDigests::Version> FileDigests::VersionOf(const std::filesystem
 void FileDigests::Request(const std::filesystem::path& path) {
     const std::optional<Version> version = VersionOf(path);
     std::lock_guard lock(m_mutex);
+    if (m_bStopped) {
+        return;
+    }
     if (!version) {
         m_entries[path] = Entry{{}, FileDigest{}};
         return;

@@ -35,6 +35,9 @@ public:
     std::optional<FileDigest> Get(const std::filesystem::path& path) const;
     // Called on the digest's thread each time one is done.
     void SetOnDone(std::function<void()> onDone);
+    // Stops and joins the threads still reading; the digests they were computing stay
+    // unknown, and no more are started.
+    void Stop();
 
 private:
     struct Version {
@@ -52,6 +55,7 @@ private:
     mutable std::mutex m_mutex;
     std::map<std::filesystem::path, Entry> m_entries;
     std::function<void()> m_onDone;
+    bool m_bStopped = false;
     struct Reader {
         std::shared_ptr<std::atomic<bool>> bFinished = std::make_shared<std::atomic<bool>>(false);
         std::jthread thread;

@@ -36,6 +36,28 @@ std::string BatchFolderName(std::chrono::system_clock::time_point start) {
     return name;
 }
 
+bool IsBatchFolderName(std::string_view name) {
+    // "2026-12-08T16-20-05Z": digits everywhere but these places.
+    constexpr std::string_view kShape = "dddd-dd-ddTdd-dd-ddZ";
+    if (name.size() < kShape.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < kShape.size(); ++i) {
+        const bool bDigit = name[i] >= '0' && name[i] <= '9';
+        if (kShape[i] == 'd' ? !bDigit : name[i] != kShape[i]) {
+            return false;
+        }
+    }
+    const std::string_view suffix = name.substr(kShape.size());
+    if (suffix.empty()) {
+        return true;
+    }
+    if (suffix.size() < 2 || suffix.size() > 6 || suffix[0] != '-' || suffix[1] == '0') {
+        return false;
+    }
+    return suffix.substr(1).find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 std::string IsoUtc(std::chrono::system_clock::time_point when) {
     const std::tm fields = UtcFields(when);
     const auto millis =

@@ -4,8 +4,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QString>
-#include <fstream>
+#include <cmath>
 
+#include "records/append_file.h"
 #include "records/records_location.h"
 
 namespace vantorel::records {
@@ -23,8 +24,29 @@ QJsonObject ImageObject(const ReportedImage& image) {
         if (!image.digest->sha256.empty()) {
             object["sha256"] = Text(image.digest->sha256);
         }
+    } else if (image.bDigestNotComputed) {
+        object["sha256"] = QJsonValue::Null;
+        object["sha256_state"] = "not computed";
     }
     return object;
+}
+
+QJsonValue CscObject(const std::optional<SentCsc>& csc) {
+    if (!csc) {
+        return QJsonValue::Null;
+    }
+    return QJsonObject{
+        {"entry", csc->entry.empty() ? QJsonValue(QJsonValue::Null) : Text(csc->entry)},
+        {"offset", static_cast<qint64>(csc->offset)},
+    };
+}
+
+QJsonValue LanguageObject(const std::optional<SentLanguage>& language) {
+    if (!language) {
+        return QJsonValue::Null;
+    }
+    return QJsonObject{{"index", static_cast<qint64>(language->index)},
+                       {"code", Text(language->code)}};
 }
 
 std::string Compact(const QJsonObject& object) {
@@ -57,6 +79,8 @@ std::string ReportLine(const SlotReport& report) {
         images.append(ImageObject(image));
     }
     object["images"] = images;
+    object["csc"] = CscObject(report.csc);
+    object["language"] = LanguageObject(report.language);
     return Compact(object) + "\n";
 }
 
@@ -67,23 +91,43 @@ std::string SummaryText(const BatchSummary& summary) {
         {"detected", summary.detected},
         {"done", summary.succeeded},
         {"failed", summary.failed},
+        {"end", Text(summary.end)},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Indented).toStdString();
 }
 
-std::vector<std::string> ReadReportLines(const std::string& path) {
+std::vector<std::string> ReportLinesOf(std::string_view text) {
     std::vector<std::string> lines;
-    std::ifstream file(path);
-    std::string line;
-    while (std::getline(file, line)) {
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        const std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         QJsonParseError error{};
-        const QJsonDocument document =
-            QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+        const QJsonDocument document = QJsonDocument::fromJson(
+            QByteArray(line.data(), static_cast<qsizetype>(line.size())), &error);
         if (error.error == QJsonParseError::NoError && document.isObject()) {
-            lines.push_back(line);
+            lines.emplace_back(line);
         }
     }
     return lines;
+}
+
+std::vector<std::string> ReadReportLines(const std::string& path) {
+    const std::optional<std::string> text = ReadRecordFile(path, kMostRecordBytes);
+    return text ? ReportLinesOf(*text) : std::vector<std::string>{};
+}
+
+BatchSummary SummaryOfReport(std::string_view text) {
+    BatchSummary summary;
+    for (const std::string& line : ReportLinesOf(text)) {
+        const QJsonObject object =
+            QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+        const QString result = object.value("result").toString();
+        summary.succeeded += result == "done" ? 1 : 0;
+        summary.failed += result == "failed" ? 1 : 0;
+        ++summary.detected;
+    }
+    return summary;
 }
 
 }  // namespace vantorel::records

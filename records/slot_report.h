@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "records/file_digests.h"
@@ -15,6 +16,21 @@ struct ReportedImage {
     std::string kind;  // "eboot", "pda", "csc", "langpack", "phone", "smd"
     std::string path;
     std::optional<FileDigest> digest;  // unknown until its digest is done
+    // The station ended before the digest was done: the line says so instead of waiting.
+    bool bDigestNotComputed = false;
+};
+
+// The CSC image a batch sent: the entry of a multi-CSC file (empty for a single image) and
+// where it starts in the file.
+struct SentCsc {
+    std::string entry;
+    uint32_t offset = 0;
+};
+
+// The language a batch sent with its language pack.
+struct SentLanguage {
+    uint32_t index = 0;
+    std::string code;
 };
 
 // What became of one handset: a line of report.jsonl.
@@ -30,6 +46,8 @@ struct SlotReport {
     std::optional<std::string> bootLoaderVersion;
     std::optional<uint32_t> protocolVersion;
     std::vector<ReportedImage> images;
+    std::optional<SentCsc> csc;
+    std::optional<SentLanguage> language;
 };
 
 struct BatchSummary {
@@ -38,14 +56,26 @@ struct BatchSummary {
     int detected = 0;
     int succeeded = 0;
     int failed = 0;
+    // How the batch ended: "finished" (its last handset ended), "quit" (the station closed
+    // mid-batch), "reset all" (reset before its handsets ended), "interrupted" (found without
+    // a summary: the station was killed or the machine went down).
+    std::string end = "finished";
 };
+
+// Report and log files larger than this are not read back.
+inline constexpr uint64_t kMostRecordBytes = uint64_t{64} << 20;
 
 // One compact JSON object and a line feed.
 std::string ReportLine(const SlotReport& report);
 std::string SummaryText(const BatchSummary& summary);
 
-// The report lines of a file that parse as JSON objects, in order: a line torn by a crash
+// The report lines of a text that parse as JSON objects, in order: a line torn by a crash
 // is skipped.
+std::vector<std::string> ReportLinesOf(std::string_view text);
+// The same of a file: a regular file of at most kMostRecordBytes, read without blocking;
+// nothing for anything else.
 std::vector<std::string> ReadReportLines(const std::string& path);
+// The counts of a batch's report lines (each one handset); the times are left to the caller.
+BatchSummary SummaryOfReport(std::string_view text);
 
 }  // namespace vantorel::records

@@ -130,6 +130,11 @@ TEST(BenchArguments, RefusesWhatCannotWorkWithAReason) {
         {{"--handset", "1:--clock-scale 2"}, "'--clock-scale' is not a handset setting"},
         {{"--handset", "1:--eboot-version LONGER"}, "--handset 1: bad value for --eboot-version"},
         {{"--check", ""}, "caption"},
+        {{"--headless", "--report", dir.Path().string()}, "a folder, not a file"},
+        {{"--headless", "--report", (dir / "no" / "copy.jsonl").string()}, "does not exist"},
+        {{"--headless", "--report", "/dev/null"}, "not a regular file"},
+        {{"--headless", "--no-records", "--report", (dir / "copy.jsonl").string()},
+         "drop --no-records"},
     };
     for (const auto& [words, message] : cases) {
         const Parsed parsed = Parse(words);

@@ -101,6 +101,16 @@ TEST_F(BenchProgramTest, AHeadlessBatchLeavesItsLogsAndAReportPerHandset) {
     EXPECT_TRUE(fs::exists(folder / "summary.json"));
 }
 
+// A report copy that cannot be written is refused before the batch; one that goes bad
+// during it would pause nothing of the batch's own records.
+TEST_F(BenchProgramTest, AReportFileThatCannotBeWrittenIsRefusedBeforeTheBatch) {
+    const RunResult run = Bench({"--headless", "--handsets", "1", "--images", Images(),
+                                 "--time-scale", "0.01", "--report", scratch.Path().string()});
+    EXPECT_EQ(run.exitCode, 2) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.err, "a folder, not a file")) << run.err;
+    EXPECT_FALSE(fs::exists(scratch / "state" / "vantorel" / "batches")) << "no batch ran";
+}
+
 TEST_P(BenchLinkTest, EightHandsetsEndJobDoneHavingFlashedTheSampleImages) {
     const RunResult run = Bench({"--headless", "--link", GetParam(), "--handsets", "8", "--images",
                                  Images(), "--time-scale", "0.01"});

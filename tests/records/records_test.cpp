@@ -179,7 +179,8 @@ TEST_F(RecordsTest, AFolderThatCannotBeWrittenPausesTheRecordsOnceAndTheyResume)
     EXPECT_NE(said[1].find("Records on disk resumed"), std::string::npos) << said[1];
     std::string bare;
     ASSERT_TRUE(WithoutStamps(ReadFileText(records->Folder() / "main.log"), bare));
-    EXPECT_EQ(bare, "fourth\r\n");
+    EXPECT_EQ(bare, "[Records] 2 line(s) missing here: records on disk were paused.\r\nfourth\r\n")
+        << "the log marks the lines it missed";
 }
 
 TEST_F(RecordsTest, OldBatchesGoOldestFirstBeyondTheSizeCapOrTheAge) {
