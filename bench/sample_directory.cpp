@@ -105,34 +105,33 @@ bool Inspect(const fs::path& directory, Folder& folder, std::string& error) {
     return true;
 }
 
-// Makes the marker say `text`: written aside in `staging`, renamed over the old one.
-void PutMarker(const fs::path& directory, const fs::path& staging, const char* text) {
-    const fs::path aside = staging / kMarkerName;
+// Creates `path` holding `text`, never opening a file that is there already nor following a
+// link. False when something of that name exists; throws when it cannot be written.
+bool CreateWithText(const fs::path& path, const char* text) {
     const UniqueFd fd(
-        ::open(aside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (!fd && errno == EEXIST) {
+        return false;
+    }
     const size_t length = std::strlen(text);
     if (!fd || ::write(fd.Get(), text, length) != static_cast<ssize_t>(length)) {
-        throw fs::filesystem_error("cannot write the marker", aside,
+        throw fs::filesystem_error("cannot write", path,
                                    std::error_code(errno, std::generic_category()));
     }
-    fs::rename(aside, directory / kMarkerName);
+    return true;
+}
+
+// Makes the marker say `text`: written aside in `staging`, renamed over the old one.
+void PutMarker(const fs::path& directory, const fs::path& staging, const char* text) {
+    CreateWithText(staging / kMarkerName, text);
+    fs::rename(staging / kMarkerName, directory / kMarkerName);
 }
 
 // Claims a new or empty folder for the set. Another bench claiming it at the same moment is
 // fine: the folder is the set's either way.
 void Claim(const fs::path& directory) {
     fs::create_directories(directory);
-    const fs::path marker = directory / kMarkerName;
-    const UniqueFd fd(
-        ::open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (!fd && errno == EEXIST) {
-        return;
-    }
-    const size_t length = std::strlen(kClaimText);
-    if (!fd || ::write(fd.Get(), kClaimText, length) != static_cast<ssize_t>(length)) {
-        throw fs::filesystem_error("cannot claim the folder", marker,
-                                   std::error_code(errno, std::generic_category()));
-    }
+    CreateWithText(directory / kMarkerName, kClaimText);
 }
 
 // A fresh folder of the bench's own inside `directory`, removed with what is left in it.
