@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QSettings>
 
+#include "console/port_settings.h"
+
 namespace vantorel::console {
 
 namespace {
@@ -74,15 +76,19 @@ QtOperatorPrompts::QtOperatorPrompts(QString firstFolder, QString settingsFile)
       m_settingsFile(std::move(settingsFile)) {}
 
 std::unique_ptr<QSettings> QtOperatorPrompts::OpenSettings() const {
-    if (!m_settingsFile.isEmpty()) {
-        return std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
+    const std::filesystem::path file = m_settingsFile.isEmpty()
+                                           ? DefaultSettingsFile()
+                                           : std::filesystem::path(m_settingsFile.toStdString());
+    std::string why;
+    if (!IsSettingsFileUsable(file, why)) {
+        return nullptr;  // a FIFO or a device there would block or flood QSettings
     }
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                       QStringLiteral("vantorel"), QStringLiteral("vantorel"));
+    return std::make_unique<QSettings>(QString::fromStdString(file.string()), QSettings::IniFormat);
 }
 
 QString QtOperatorPrompts::StartFolder(const QString& filter) const {
-    const QString folder = OpenSettings()->value(FolderKey(filter)).toString();
+    const auto settings = OpenSettings();
+    const QString folder = settings ? settings->value(FolderKey(filter)).toString() : QString();
     return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : m_firstFolder;
 }
 
@@ -94,7 +100,9 @@ std::optional<QString> QtOperatorPrompts::ChooseOpenFile(QWidget* parent, const 
         return std::nullopt;
     }
     const QString chosen = dialog.selectedFiles().front();
-    OpenSettings()->setValue(FolderKey(filter), QFileInfo(chosen).absolutePath());
+    if (const auto settings = OpenSettings()) {
+        settings->setValue(FolderKey(filter), QFileInfo(chosen).absolutePath());
+    }
     return chosen;
 }
 

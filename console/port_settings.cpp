@@ -1,6 +1,10 @@
 #include "console/port_settings.h"
 
 #include <QSettings>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include "base/bounded_file.h"
 
 namespace vantorel::console {
 
@@ -13,30 +17,85 @@ QString Q(const std::filesystem::path& path) {
     return QString::fromStdString(path.string());
 }
 
+// An ini value as the operator meant it: QSettings splits an unquoted value at its commas
+// ("1=1-1, 2=1-2"), which for the map is one text again.
+QString TextOf(const QVariant& value) {
+    if (value.typeId() == QMetaType::QStringList) {
+        return value.toStringList().join(QStringLiteral(", "));
+    }
+    return value.toString();
+}
+
+// true/false, 1/0, on/off, yes/no in any case; nullopt for anything else (QVariant takes every
+// other non-empty text as true).
+std::optional<bool> SwitchOf(const QVariant& value) {
+    if (value.typeId() == QMetaType::Bool) {
+        return value.toBool();
+    }
+    if (value.typeId() == QMetaType::QStringList) {
+        return std::nullopt;
+    }
+    const QString text = value.toString().trimmed().toLower();
+    for (const char* on : {"true", "1", "on", "yes"}) {
+        if (text == QLatin1String(on)) {
+            return true;
+        }
+    }
+    for (const char* off : {"false", "0", "off", "no"}) {
+        if (text == QLatin1String(off)) {
+            return false;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::filesystem::path DefaultSettingsFile() {
-    const QSettings user(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("vantorel"),
-                         QStringLiteral("vantorel"));
-    return user.fileName().toStdString();
+    // Where QSettings keeps the user's "vantorel"/"vantorel" ini file, named without opening
+    // it: constructing a QSettings reads the file.
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return std::filesystem::path(config.toStdString()) / "vantorel" / "vantorel.ini";
 }
 
-PortSettings LoadPortSettings(const std::filesystem::path& file, std::string& problem) {
+bool IsSettingsFileUsable(const std::filesystem::path& file, std::string& why) {
+    return CheckBoundedRegularFile(file.string(), kSettingsFileBytes, why) != FileCheck::Unusable;
+}
+
+PortSettings LoadPortSettings(const std::filesystem::path& file, std::vector<std::string>& notes) {
     PortSettings settings;
     if (file.empty()) {
         return settings;
     }
+    std::string why;
+    if (!IsSettingsFileUsable(file, why)) {
+        notes.push_back("Settings file " + file.string() + " not read: " + why +
+                        ". The defaults are used and nothing is kept in it.");
+        return settings;
+    }
     const QSettings stored(Q(file), QSettings::IniFormat);
-    settings.bSlotsFollowPorts = stored.value(kFollowKey, false).toBool();
-    const std::string mapText = stored.value(kMapKey).toString().toStdString();
-    if (!engine::ParsePortMap(mapText, settings.map, problem)) {
+    if (stored.contains(kFollowKey)) {
+        const QVariant value = stored.value(kFollowKey);
+        if (const auto bFollow = SwitchOf(value)) {
+            settings.bSlotsFollowPorts = *bFollow;
+        } else {
+            notes.push_back("Settings file " + file.string() +
+                            ": slots-follow-ports=" + TextOf(value).toStdString() +
+                            " is unusable (true or false, 1 or 0, on or off, yes or no): slots "
+                            "do not follow ports.");
+        }
+    }
+    const std::string mapText = TextOf(stored.value(kMapKey)).toStdString();
+    if (!engine::ParsePortMap(mapText, settings.map, why)) {
         settings.map.Clear();
+        notes.push_back("The kept port map was dropped: " + why);
     }
     return settings;
 }
 
 void SavePortSettings(const std::filesystem::path& file, const PortSettings& settings) {
-    if (file.empty()) {
+    std::string why;
+    if (file.empty() || !IsSettingsFileUsable(file, why)) {
         return;
     }
     QSettings stored(Q(file), QSettings::IniFormat);

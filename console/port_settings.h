@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "engine/slot_port_map.h"
 
@@ -17,11 +19,20 @@ struct PortSettings {
 // $XDG_CONFIG_HOME/vantorel/vantorel.ini, by default ~/.config/vantorel/vantorel.ini.
 std::filesystem::path DefaultSettingsFile();
 
-// The settings kept in `file`; the defaults (off, no port bound) for a missing file or an
-// empty path. A kept map that no longer reads is dropped and `problem` says why.
-PortSettings LoadPortSettings(const std::filesystem::path& file, std::string& problem);
+// The settings file is read and written only while it is a regular file of at most this many
+// bytes (or missing, to be written): a FIFO or a device there would block or flood the reader.
+inline constexpr size_t kSettingsFileBytes = 1024 * 1024;
+// False, with the reason, for a settings file that exists and is no such file.
+bool IsSettingsFileUsable(const std::filesystem::path& file, std::string& why);
 
-// Keeps them in `file` beside its other settings; nothing happens for an empty path.
+// The settings kept in `file`; the defaults (off, no port bound) for a missing file, an empty
+// path or a file that is not usable. What the operator should hear of goes to `notes`, one
+// sentence each: a file that is not read, a key present but unusable, a map that no longer
+// reads (dropped).
+PortSettings LoadPortSettings(const std::filesystem::path& file, std::vector<std::string>& notes);
+
+// Keeps them in `file` beside its other settings; nothing happens for an empty path or a file
+// that is not usable.
 void SavePortSettings(const std::filesystem::path& file, const PortSettings& settings);
 
 }  // namespace vantorel::console

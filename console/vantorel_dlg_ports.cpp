@@ -48,12 +48,12 @@ QGroupBox* CVantorelDlg::BuildPortsGroup() {
 }
 
 void CVantorelDlg::RestoreKeptPorts() {
-    std::string problem;
-    const PortSettings kept = LoadPortSettings(m_env.settingsFile, problem);
+    std::vector<std::string> notes;
+    const PortSettings kept = LoadPortSettings(m_env.settingsFile, notes);
     m_options.m_bSlotsFollowPorts = kept.bSlotsFollowPorts ? 1 : 0;
     m_portMap = kept.map;
-    if (!problem.empty()) {
-        AppendMainLog("[Setup] The kept port map was dropped: %s\r\n", problem.c_str());
+    for (const std::string& note : notes) {
+        AppendMainLog("[Setup] %s\r\n", note.c_str());
     }
     UpdateData(false);
     ShowPortMap();

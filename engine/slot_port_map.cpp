@@ -1,9 +1,8 @@
 #include "engine/slot_port_map.h"
 
-#include <fstream>
-#include <sstream>
 #include <vector>
 
+#include "base/bounded_file.h"
 #include "link/platform/device_path.h"
 #include "link/platform/usb_port_location.h"
 
@@ -139,14 +138,8 @@ bool ParseUsablePortMap(std::string_view text, SlotPortMap& map, std::string& er
 }
 
 bool ReadPortMapFile(const std::string& path, SlotPortMap& map, std::string& error) {
-    std::ifstream file(path);
-    if (!file) {
-        error = "cannot read the file";
-        return false;
-    }
-    std::ostringstream text;
-    text << file.rdbuf();
-    return ParseUsablePortMap(text.str(), map, error);
+    const auto text = ReadBoundedRegularFile(path, kPortMapFileBytes, error);
+    return text && ParseUsablePortMap(*text, map, error);
 }
 
 PortSlotChoice ChooseSlotByPort(const SlotPortMap& map, std::string_view devicePath,

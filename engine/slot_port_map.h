@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,6 +49,9 @@ bool ParsePortMap(std::string_view text, SlotPortMap& map, std::string& error);
 // A map the operator hands over to be used (inline or in a file): as ParsePortMap, and also
 // false when it binds no slot at all, which is a mistake rather than a choice.
 bool ParseUsablePortMap(std::string_view text, SlotPortMap& map, std::string& error);
+// The same from a file, read only when it is a regular file of at most kPortMapFileBytes (a
+// FIFO or a device is refused, never waited on or swallowed).
+inline constexpr size_t kPortMapFileBytes = 64 * 1024;
 bool ReadPortMapFile(const std::string& path, SlotPortMap& map, std::string& error);
 
 // Why an arriving handset gets no slot when slots follow ports.

@@ -2,6 +2,9 @@
 // headless with the handsets plugged in against the slot order.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <fstream>
 
 #include "bench/bench_arguments.h"
@@ -60,6 +63,30 @@ TEST(BenchPortArguments, RefuseWhatCannotWork) {
         std::string error;
         EXPECT_FALSE(ParseBenchArguments(words, args, error)) << words.back();
         EXPECT_TRUE(Contains(error, why)) << words.back() << ": " << error;
+    }
+}
+
+// A map file is read only when it is a regular file of a map's size: a FIFO is not waited on,
+// /dev/zero not swallowed, each refused with what it is.
+TEST(BenchPortArguments, RefuseAMapFileThatIsNoSmallRegularFile) {
+    vantorel::test::TempDir dir;
+    const std::string fifo = (dir / "fifo.ports").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = (dir / "huge.ports").string();
+    std::ofstream(huge).close();
+    std::filesystem::resize_file(huge, 1u << 30);
+    const std::vector<std::pair<std::string, std::string>> refused{
+        {fifo, "not a regular file but a FIFO"},
+        {"/dev/zero", "not a regular file but a character device"},
+        {dir.Path().string(), "not a regular file but a directory"},
+        {huge, "too large: 1073741824 bytes"},
+    };
+    for (const auto& [file, why] : refused) {
+        BenchArguments args;
+        std::string error;
+        EXPECT_FALSE(ParseBenchArguments({"--headless", "--slots-follow-ports", "--port-map", file},
+                                         args, error));
+        EXPECT_TRUE(Contains(error, "bad value for --port-map: '" + file + "' (" + why)) << error;
     }
 }
 

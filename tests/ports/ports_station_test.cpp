@@ -1,7 +1,9 @@
 // Slots that follow ports on the whole station: the real dialog, both links, emulated
 // handsets plugged into the ports of the emulated bus in an order of the test's choosing.
+#include <sys/stat.h>
 #include <QAbstractButton>
 #include <QLabel>
+
 #include <fstream>
 
 #include "console/color_static_st.h"
@@ -248,6 +250,49 @@ TEST_P(KeptPortsTest, LoadPortsTakesAMapFileAndRefusesABadOne) {
     EXPECT_EQ(dlg->m_portMap, MapOf("1=1-4,2=1-3"));
     Restart();
     EXPECT_EQ(dlg->m_portMap, MapOf("1=1-4,2=1-3"));
+}
+
+// A settings file written by hand: the map typed with commas is taken, an unusable mode is
+// named in the main log; a FIFO in the file's place is passed over with a line, and the
+// station starts all the same.
+TEST_P(KeptPortsTest, AHandWrittenOrUnusableSettingsFileIsSaidInTheMainLog) {
+    std::ofstream(settingsFile) << "[ports]\nmap=1=1-4, 2=1-3\nslots-follow-ports=banana\n";
+    Restart();
+    EXPECT_EQ(dlg->m_portMap, MapOf("1=1-4,2=1-3"));
+    EXPECT_FALSE(IsChecked(ctl::kSlotsFollowPorts));
+    EXPECT_TRUE(MainLogHas("[Setup] Settings file " + settingsFile.string() +
+                           ": slots-follow-ports=banana is unusable (true or false, 1 or 0, on "
+                           "or off, yes or no): slots do not follow ports.\r\n"))
+        << MainLog();
+
+    std::filesystem::remove(settingsFile);
+    ASSERT_EQ(::mkfifo(settingsFile.c_str(), 0600), 0);
+    Restart();
+    EXPECT_TRUE(dlg->m_portMap.IsEmpty());
+    EXPECT_TRUE(MainLogHas("[Setup] Settings file " + settingsFile.string() +
+                           " not read: not a regular file but a FIFO. The defaults are used and "
+                           "nothing is kept in it.\r\n"))
+        << MainLog();
+    Click(ctl::kSlotsFollowPorts);
+    EXPECT_TRUE(std::filesystem::is_fifo(settingsFile));
+}
+
+// "Load ports..." on a FIFO or on /dev/zero: the box says what the file is, at once, and the
+// map stays as it was.
+TEST_P(KeptPortsTest, LoadPortsRefusesAFifoAndADeviceAtOnce) {
+    dlg->SetPortMap(MapOf("1=1-4"));
+    const std::string fifo = (files / "fixture.ports").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+        prompts.fileAnswers.push_back(QString::fromStdString(path));
+        Click(ctl::kLoadPorts);
+    }
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[0].text.toStdString(),
+              "Port map not loaded: " + fifo + ": not a regular file but a FIFO");
+    EXPECT_EQ(prompts.messages[1].text.toStdString(),
+              "Port map not loaded: /dev/zero: not a regular file but a character device");
+    EXPECT_EQ(dlg->m_portMap, MapOf("1=1-4"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, PortsTest, ::testing::Bool(), LinkName);
