@@ -64,8 +64,9 @@ BenchStation::BenchStation(EmulatedBench& bench, const BenchArguments& args,
     : m_bench(bench),
       m_sampleDirectory(std::move(sampleDirectory)),
       m_startOptions(args.options),
-      m_ports{args.bSlotsFollowPorts,
-              args.bSlotsFollowPorts ? BenchPortMap(args) : engine::SlotPortMap{}},
+      m_ports(args.bSlotsFollowPorts
+                  ? std::optional(console::PortSettings{true, BenchPortMap(args)})
+                  : std::nullopt),
       m_recordsRoot(RecordsRoot(args)),
       m_faultChoice(kBenchSlots, 0),
       m_customSettings(kBenchSlots),
@@ -110,14 +111,19 @@ void BenchStation::Open(const std::vector<emulator::ChosenImage>& images) {
 
 void BenchStation::CreateStation() {
     const console::ConsoleEnvironment environment{
-        m_bench.Directory(), m_bench.Serial(), m_bench.Bulk(), m_bench.OffersBulkLinks(),
-        m_bench.GetClock(),  m_sync,           m_prompts,      &m_bench.Hotplug(),
-        m_recordsRoot,
+        m_bench.Directory(), m_bench.Serial(),
+        m_bench.Bulk(),      m_bench.OffersBulkLinks(),
+        m_bench.GetClock(),  m_sync,
+        m_prompts,           &m_bench.Hotplug(),
+        m_recordsRoot,       console::BenchSettingsFile(),
     };
     m_dlg = std::make_unique<console::CVantorelDlg>(environment);
     m_dlg->OnInitDialog();
-    m_dlg->SetPortMap(m_ports.map);
-    m_dlg->SetSlotsFollowPorts(m_ports.bSlotsFollowPorts);
+    // Ports given on the command line (or carried over a restart) win over the kept ones.
+    if (m_ports) {
+        m_dlg->SetPortMap(m_ports->map);
+        m_dlg->SetSlotsFollowPorts(m_ports->bSlotsFollowPorts);
+    }
     connect(m_dlg.get(), &QDialog::finished, qApp, &QCoreApplication::quit);
     // After the dialog's own handler: the station is armed when the handsets arrive.
     connect(m_dlg->Controls().As<QAbstractButton>(console::ctl::kDetect), &QAbstractButton::clicked,
@@ -270,7 +276,7 @@ void BenchStation::SetTimeScale(double scale) {
     // the integrated image, the CSC entry and the language the operator picked: the boxes
     // would show, and the handsets get, something the operator never chose.
     CarriedChoices chosen = TakeChoices(*m_dlg);
-    m_ports = {m_dlg->m_options.m_bSlotsFollowPorts != 0, m_dlg->m_portMap};
+    m_ports = console::PortSettings{m_dlg->m_options.m_bSlotsFollowPorts != 0, m_dlg->m_portMap};
     CloseStation();
     m_bench.Restart(scale);
     CreateStation();

@@ -2,14 +2,17 @@
 
 #include <QObject>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include <optional>
 #include "bench/bench_arguments.h"
 #include "bench/bench_control.h"
 #include "bench/console_prompts.h"
 #include "bench/emulated_bench.h"
 #include "console/operator_prompts.h"
+
 #include "console/port_settings.h"
 #include "emulator/flash_check.h"
 
@@ -68,7 +71,7 @@ private:
     std::vector<OptionChoice> m_startOptions;
     // Whether slots follow ports and the map: from the command line, then carried from one
     // station window to the next. The bench keeps them for its own run only.
-    console::PortSettings m_ports;
+    std::optional<console::PortSettings> m_ports;
     const std::filesystem::path m_recordsRoot;
     std::vector<int> m_faultChoice;  // per row
     std::vector<std::string> m_customSettings;

@@ -58,6 +58,10 @@ std::filesystem::path DefaultSettingsFile() {
     return std::filesystem::path(config.toStdString()) / "vantorel" / "vantorel.ini";
 }
 
+std::filesystem::path BenchSettingsFile() {
+    return DefaultSettingsFile().parent_path() / "vantorel-bench.ini";
+}
+
 bool IsSettingsFileUsable(const std::filesystem::path& file, std::string& why) {
     return CheckBoundedRegularFile(file.string(), kSettingsFileBytes, why) != FileCheck::Unusable;
 }

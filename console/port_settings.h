@@ -18,6 +18,8 @@ struct PortSettings {
 // The operator's settings file, the one the file dialogs remember their folders in:
 // $XDG_CONFIG_HOME/vantorel/vantorel.ini, by default ~/.config/vantorel/vantorel.ini.
 std::filesystem::path DefaultSettingsFile();
+// The bench's own file beside it: emulated ports never reach the station's real map.
+std::filesystem::path BenchSettingsFile();
 
 // The settings file is read and written only while it is a regular file of at most this many
 // bytes (or missing, to be written): a FIFO or a device there would block or flood the reader.

@@ -285,6 +285,7 @@ private:
     QGroupBox* BuildPortsGroup();
     void RestoreKeptPorts();
     void KeepPorts() const;
+    void OfferSlotsFollowPorts();
 
     ConsoleEnvironment m_env;
     Clock m_clock;

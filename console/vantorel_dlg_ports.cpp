@@ -42,6 +42,10 @@ QGroupBox* CVantorelDlg::BuildPortsGroup() {
     auto* mapText = new QLabel(group);
     mapText->setWordWrap(true);
     mapText->setTextFormat(Qt::RichText);
+    mapText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Room for the whole map (four rows) and the lines above it from the start, so listing a
+    // map never moves the Detect row below.
+    mapText->setMinimumHeight(8 * mapText->fontMetrics().lineSpacing());
     m_controls.Add(ctl::kPortMapText, mapText);
     grid->addWidget(mapText, 2, 0, 1, 3);
     return group;
@@ -54,6 +58,9 @@ void CVantorelDlg::RestoreKeptPorts() {
     m_portMap = kept.map;
     for (const std::string& note : notes) {
         AppendMainLog("[Setup] %s\r\n", note.c_str());
+    }
+    if (!m_env.settingsFile.empty()) {
+        AppendMainLog("[Setup] Ports are kept in %s\r\n", m_env.settingsFile.c_str());
     }
     UpdateData(false);
     ShowPortMap();
@@ -71,6 +78,24 @@ void CVantorelDlg::SetSlotsFollowPorts(bool bFollow) {
     m_options.m_bSlotsFollowPorts = bFollow ? 1 : 0;
     m_controls.As<QAbstractButton>(ctl::kSlotsFollowPorts)->setChecked(bFollow);
     KeepPorts();
+    ShowPortMap();
+}
+
+// A map is learned or loaded to be used: the operator is asked whether slots should follow
+// it now, rather than finding out at the next batch that they do not.
+void CVantorelDlg::OfferSlotsFollowPorts() {
+    if (m_options.m_bSlotsFollowPorts != 0 || m_portMap.IsEmpty()) {
+        return;
+    }
+    if (m_env.prompts.ConfirmOkCancel(
+            this,
+            QStringLiteral("%1 port(s) bound. Turn on \"Slots follow ports\", so each handset "
+                           "takes the slot of the port it is plugged into?")
+                .arg(m_portMap.BoundCount()),
+            QStringLiteral("Ports"))) {
+        SetSlotsFollowPorts(true);
+        AppendMainLog("[Setup] Slots follow ports turned on.\r\n");
+    }
 }
 
 void CVantorelDlg::SetPortMap(const engine::SlotPortMap& map) {
@@ -100,6 +125,7 @@ void CVantorelDlg::StopPortLearning() {
     m_portLearning.Stop();
     AppendMainLog("[Setup] Port learning stopped: %d port(s) bound.\r\n", m_portMap.BoundCount());
     ShowPortMap();
+    OfferSlotsFollowPorts();
 }
 
 void CVantorelDlg::LearnPortOf(const std::string& arrivalName) {
@@ -112,6 +138,8 @@ void CVantorelDlg::LearnPortOf(const std::string& arrivalName) {
             if (!m_portLearning.IsActive()) {
                 AppendMainLog("[Setup] Port learning done: %d port(s) bound.\r\n",
                               m_portMap.BoundCount());
+                ShowPortMap();
+                OfferSlotsFollowPorts();
             }
             break;
         case engine::PortLearning::Step::AlreadyBound:
@@ -127,6 +155,15 @@ void CVantorelDlg::LearnPortOf(const std::string& arrivalName) {
 }
 
 void CVantorelDlg::OnBnClickedClearPorts() {
+    if (!m_portMap.IsEmpty() &&
+        !m_env.prompts.ConfirmOkCancel(
+            this,
+            QStringLiteral("Clear the port map? %1 port(s) are bound; they must be learned or "
+                           "loaded again.")
+                .arg(m_portMap.BoundCount()),
+            QStringLiteral("Ports"))) {
+        return;
+    }
     SetPortMap({});
     AppendMainLog("[Setup] Port map cleared.\r\n");
 }
@@ -155,6 +192,7 @@ void CVantorelDlg::OnBnClickedLoadPorts() {
     }
     AppendMainLog("[Setup] Port map loaded from %s: %d port(s) bound.\r\n",
                   chosen->toStdString().c_str(), m_portMap.BoundCount());
+    OfferSlotsFollowPorts();
 }
 
 int CVantorelDlg::SlotForArrival(const std::string& arrivalName) {
@@ -206,6 +244,9 @@ void CVantorelDlg::ShowPortMap() {
                                              "<table cellspacing=\"0\" cellpadding=\"1\" "
                                              "width=\"100%\">%1</table>")
                                              .arg(rows);
+    if (m_options.m_bSlotsFollowPorts == 0) {
+        text = QStringLiteral("Off: slots are taken in arrival order.<br>") + text;
+    }
     if (m_portLearning.IsActive()) {
         text = QStringLiteral("Plug a handset into the socket of PDA %1.<br>")
                    .arg(m_portLearning.NextSlot() + 1) +

@@ -204,7 +204,8 @@ TEST_P(KeptPortsTest, LearnedPortsAndTheModeOutlastARestart) {
     EXPECT_EQ(LabelTip(2), "USB port 1-2.4");
     EXPECT_EQ(LabelTip(3), "Bound to no USB port");
     EXPECT_EQ(LabelText(2), "PDA 3") << "the caption stays the station's";
-    Click(ctl::kSlotsFollowPorts);
+    // The learned map is offered for use at once, and the operator takes it.
+    EXPECT_TRUE(IsChecked(ctl::kSlotsFollowPorts));
     handsets.clear();
 
     Restart();
