@@ -1,5 +1,7 @@
 #include "console/program_start.h"
 
+#include <xcb/xcb.h>
+
 #include <cstdlib>
 #include <string_view>
 
@@ -43,6 +45,36 @@ std::optional<std::string> MissingDisplayReason(const DisplayEnvironment& enviro
         return std::nullopt;
     }
     return "no display: neither DISPLAY nor WAYLAND_DISPLAY is set";
+}
+
+bool XDisplayAnswers(const char* name, std::string& why) {
+    xcb_connection_t* const connection = xcb_connect(name, nullptr);
+    const int error = xcb_connection_has_error(connection);
+    xcb_disconnect(connection);  // also for a connection in error, as xcb asks
+    if (error == 0) {
+        return true;
+    }
+    why = error == XCB_CONN_CLOSED_PARSE_ERR ? "its name cannot be read"
+          : error == XCB_CONN_CLOSED_EXT_NOTSUPPORTED || error == XCB_CONN_ERROR
+              ? "no X server answers there"
+              : "the X server refused the connection";
+    return false;
+}
+
+std::optional<std::string> DisplayProblem(const DisplayEnvironment& environment) {
+    if (auto missing = MissingDisplayReason(environment)) {
+        return missing;
+    }
+    const std::string_view platform = IsSet(environment.qpaPlatform)
+                                          ? std::string_view(environment.qpaPlatform)
+                                          : std::string_view();
+    const bool bX11 = platform.empty() ? !IsSet(environment.waylandDisplay)
+                                       : platform.substr(0, platform.find(':')) == "xcb";
+    std::string why;
+    if (bX11 && !XDisplayAnswers(environment.x11Display, why)) {
+        return "cannot open display " + std::string(environment.x11Display) + " (" + why + ")";
+    }
+    return std::nullopt;
 }
 
 }  // namespace vantorel::console

@@ -24,4 +24,11 @@ DisplayEnvironment CurrentDisplayEnvironment();
 // named, or Qt is told to use a platform that needs none, such as offscreen).
 std::optional<std::string> MissingDisplayReason(const DisplayEnvironment& environment);
 
+// As MissingDisplayReason, and when the window would open on an X display, whether that
+// display answers at all: Qt aborts the process (status 134) when it does not.
+std::optional<std::string> DisplayProblem(const DisplayEnvironment& environment);
+
+// Whether the X display `name` accepts a connection; false with the reason otherwise.
+bool XDisplayAnswers(const char* name, std::string& why);
+
 }  // namespace vantorel::console

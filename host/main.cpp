@@ -33,6 +33,7 @@ constexpr const char* kUsage =
     "running. Without a display the station says so and exits with status 2.\n";
 
 constexpr int kExitNoDisplay = 2;
+constexpr int kExitBadArguments = 2;
 
 }  // namespace
 
@@ -51,7 +52,15 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    if (const auto reason = console::MissingDisplayReason(console::CurrentDisplayEnvironment())) {
+    // Qt takes its own options with one dash (-platform, -style ...); anything else is a
+    // mistake, said at once rather than ignored by a window that starts anyway.
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] != '-' || std::strncmp(argv[i], "--", 2) == 0) {
+            std::fprintf(stderr, "vantorel: unknown option %s (see vantorel --help)\n", argv[i]);
+            return kExitBadArguments;
+        }
+    }
+    if (const auto reason = console::DisplayProblem(console::CurrentDisplayEnvironment())) {
         std::fprintf(stderr, "vantorel: %s; the station needs a display for its window\n",
                      reason->c_str());
         return kExitNoDisplay;

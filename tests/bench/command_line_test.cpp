@@ -45,11 +45,32 @@ TEST_P(CommandLineTest, WithoutADisplayTheWindowProgramSaysSoInOneLineAndExitsTw
     EXPECT_NE(run.err.find(Name() + ": no display"), std::string::npos) << run.err;
 }
 
+// A display that is named but does not answer: one line and 2, not Qt's abort (134).
+TEST_P(CommandLineTest, ADisplayThatDoesNotAnswerIsSaidInOneLineAndExitsTwo) {
+    std::vector<std::string> env = {"DISPLAY=:87", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=",
+                                    "XDG_DATA_HOME=" + (scratch / "data").string()};
+    const RunResult run = RunProgram(GetParam(), {}, env, scratch.Path().string(), 30s);
+    EXPECT_EQ(run.exitCode, 2) << run.out << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.err.find(Name() + ": cannot open display :87"), std::string::npos) << run.err;
+}
+
 INSTANTIATE_TEST_SUITE_P(BothPrograms, CommandLineTest,
                          ::testing::Values(VANTOREL_BENCH_PROGRAM, VANTOREL_STATION_PROGRAM),
                          [](const auto& info) {
                              return std::string(info.index == 0 ? "bench" : "station");
                          });
+
+TEST(StationCommandLineTest, AnUnknownOptionIsSaidAndExitsTwoBeforeAnyWindow) {
+    vantorel::test::TempDir scratch;
+    for (const char* wrong : {"--bogus", "images.nb0"}) {
+        const RunResult run =
+            RunProgram(VANTOREL_STATION_PROGRAM, {wrong}, kNoDisplay, scratch.Path().string(), 30s);
+        EXPECT_EQ(run.exitCode, 2) << run.err;
+        EXPECT_EQ(run.err,
+                  std::string("vantorel: unknown option ") + wrong + " (see vantorel --help)\n");
+    }
+}
 
 TEST(BenchCommandLineTest, WithoutADisplayTheBenchPointsToHeadless) {
     vantorel::test::TempDir scratch;
