@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTextBoundaryFinder>
 #include <algorithm>
 #include <cmath>
 
@@ -152,8 +153,21 @@ void CLogView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         return;
     }
-    const LogLines::Row line = m_lines.LineAround(OffsetAt(event->position().toPoint()));
-    Select(line.start, line.start + line.length);
+    // A word, as in the slot logs' text edit: a device path or a checksum is one pick.
+    const qsizetype offset = OffsetAt(event->position().toPoint());
+    const LogLines::Row line = m_lines.LineAround(offset);
+    const QString text = m_lines.Text().mid(line.start, line.length);
+    const qsizetype at = std::min(offset - line.start, text.size());
+    QTextBoundaryFinder words(QTextBoundaryFinder::Word, text);
+    words.setPosition(at);
+    qsizetype start = words.isAtBoundary() && at < text.size() ? at : words.toPreviousBoundary();
+    words.setPosition(at);
+    qsizetype end = words.toNextBoundary();
+    if (start < 0 || end < 0 || start >= end) {
+        start = at;
+        end = at;
+    }
+    Select(line.start + start, line.start + end);
     OfferSelection();
 }
 
