@@ -1,5 +1,10 @@
 #include "console/operator_prompts.h"
 
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QUrl>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -114,6 +119,18 @@ std::optional<QString> QtOperatorPrompts::ChooseSaveFile(QWidget* parent, const 
         return std::nullopt;
     }
     return dialog.selectedFiles().front();
+}
+
+bool OperatorPrompts::OpenFolder(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void OperatorPrompts::CopyText(const QString& text) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->setText(text);
+    if (clipboard->supportsSelection()) {
+        clipboard->setText(text, QClipboard::Selection);
+    }
 }
 
 }  // namespace vantorel::console

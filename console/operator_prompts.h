@@ -29,6 +29,10 @@ public:
     virtual std::optional<QString> ChooseSaveFile(QWidget* /*parent*/, const QString& /*filter*/) {
         return std::nullopt;
     }
+    // Shows a folder in the desktop's file manager; false when none opened it.
+    virtual bool OpenFolder(const QString& path);
+    // Puts `text` on the clipboard (and the X11 selection, where there is one).
+    virtual void CopyText(const QString& text);
 };
 
 // A "Name (*.ext)|*.ext|" pair list as Qt's file-dialog filter ("Name (*.ext);;...").

@@ -1,9 +1,8 @@
 // The records a batch leaves on disk: the dialog's side. The logs reach them line by line
 // as they reach the window (vantorel_dlg_logs.cpp); here a batch starts and ends, each
 // slot's run is measured, and the operator opens the folder or saves the main log.
-#include <QDesktopServices>
 #include <QFile>
-#include <QUrl>
+#include <QFileInfo>
 
 #include "console/operator_prompts.h"
 #include "console/vantorel_dlg.h"
@@ -99,7 +98,17 @@ void CVantorelDlg::OnOpenRecordsFolder() {
         m_records->Folder().empty() ? m_records->Root() : m_records->Folder();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(folder.c_str())));
+    const QString path = QFile::decodeName(folder.c_str());
+    if (!m_env.prompts.OpenFolder(path)) {
+        // No file manager here (a kiosk, a bare X session): the path itself is what helps.
+        m_env.prompts.CopyText(path);
+        m_env.prompts.ShowMessage(
+            this,
+            QStringLiteral("No file manager opened the records folder:\r\n%1\r\n\r\nIts path "
+                           "is copied to the clipboard.")
+                .arg(path),
+            QStringLiteral("Records folder"), OperatorPrompts::Icon::Information);
+    }
 }
 
 void CVantorelDlg::OnSaveMainLogAs() {
@@ -108,11 +117,19 @@ void CVantorelDlg::OnSaveMainLogAs() {
     if (!path) {
         return;
     }
-    QFile file(*path);
+    // A name typed without an ending gets the log's, as the filter promised.
+    const QString target = QFileInfo(*path).suffix().isEmpty() ? *path + ".log" : *path;
+    // The dialog asked about replacing the name it was given, not about this one.
+    if (target != *path && QFileInfo::exists(target) &&
+        !m_env.prompts.ConfirmOkCancel(this, QStringLiteral("%1 exists. Replace it?").arg(target),
+                                       QString())) {
+        return;
+    }
+    QFile file(target);
     const QByteArray text = QByteArray::fromStdString(m_logs.Text(ShownLog::Main));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size()) {
         m_env.prompts.ShowMessage(
-            this, QStringLiteral("Cannot write %1: %2").arg(*path, file.errorString()), QString(),
+            this, QStringLiteral("Cannot write %1: %2").arg(target, file.errorString()), QString(),
             OperatorPrompts::Icon::Error);
     }
 }

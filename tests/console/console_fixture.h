@@ -63,8 +63,26 @@ public:
         return answer;
     }
 
+    std::optional<QString> ChooseSaveFile(QWidget*, const QString&) override {
+        if (saveAnswers.empty()) {
+            return std::nullopt;
+        }
+        const QString answer = saveAnswers.front();
+        saveAnswers.pop_front();
+        return answer;
+    }
+    bool OpenFolder(const QString& path) override {
+        openedFolders.push_back(path);
+        return bFileManager;
+    }
+    void CopyText(const QString& text) override { copied.push_back(text); }
+
     std::vector<Shown> messages;
     std::vector<QString> confirmations;
+    std::deque<QString> saveAnswers;
+    std::vector<QString> openedFolders;
+    bool bFileManager = true;
+    std::vector<QString> copied;
     bool bConfirm = true;
     std::deque<QString> fileAnswers;  // a null string: the operator cancels
     std::vector<QString> fileFilters;
