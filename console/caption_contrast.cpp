@@ -32,4 +32,20 @@ COLORREF ReadableTextColour(COLORREF background) {
     return ContrastRatio(kWhite, background) > ContrastRatio(kBlack, background) ? kWhite : kBlack;
 }
 
+COLORREF DarkenedForContrast(COLORREF colour, COLORREF background, double ratio) {
+    const auto scaled = [colour](double factor) {
+        const auto channel = [&](int shift) {
+            return static_cast<uint8_t>(std::lround(((colour >> shift) & 0xFF) * factor));
+        };
+        return RGB(channel(0), channel(8), channel(16));
+    };
+    // Each step takes 2 % off every channel: from any colour, black (21:1 on white) comes.
+    for (double factor = 1.0; factor > 0.0; factor -= 0.02) {
+        if (ContrastRatio(scaled(factor), background) >= ratio) {
+            return scaled(factor);
+        }
+    }
+    return kBlack;
+}
+
 }  // namespace vantorel::console

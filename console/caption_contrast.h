@@ -14,4 +14,11 @@ double ContrastRatio(COLORREF first, COLORREF second);
 // Black or white, whichever contrasts more with `background`.
 COLORREF ReadableTextColour(COLORREF background);
 
+// The text contrast the web accessibility guidelines ask of normal text.
+inline constexpr double kReadableContrast = 4.5;
+
+// `colour` darkened, hue kept, just enough to reach `ratio` against a light `background`
+// (unchanged when it does already).
+COLORREF DarkenedForContrast(COLORREF colour, COLORREF background, double ratio);
+
 }  // namespace vantorel::console

@@ -4,16 +4,24 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "console/caption_contrast.h"
 #include "console/mem_dc.h"
 #include "console/progress_rule.h"
 
 namespace vantorel::console {
 
+// The selection colour, darkened where a style's is too light for text on the base colour:
+// it is the bar and the text on the empty part, and the base is the text on the bar.
+COLORREF CTextProgressCtrl::ReadableHighlight() const {
+    return DarkenedForContrast(FromQColor(palette().color(QPalette::Highlight)),
+                               FromQColor(palette().color(QPalette::Base)), kReadableContrast);
+}
+
 CTextProgressCtrl::CTextProgressCtrl(QWidget* parent)
     : QWidget(parent),
-      m_crBarClr(FromQColor(palette().color(QPalette::Highlight))),
+      m_crBarClr(ReadableHighlight()),
       m_crBgClr(FromQColor(palette().color(QPalette::Base))),
-      m_crTextClr(FromQColor(palette().color(QPalette::Highlight))),
+      m_crTextClr(ReadableHighlight()),
       m_crTextBkClr(FromQColor(palette().color(QPalette::Base))) {
     // Every pixel is painted in paintEvent; nothing needs erasing first.
     setAttribute(Qt::WA_OpaquePaintEvent);

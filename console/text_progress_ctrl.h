@@ -35,6 +35,10 @@ public:
     void SetBgColor(COLORREF colour);
     void SetTextColor(COLORREF colour);
     void SetTextBkColor(COLORREF colour);
+    COLORREF GetBarColor() const { return m_crBarClr; }
+    COLORREF GetBgColor() const { return m_crBgClr; }
+    COLORREF GetTextColor() const { return m_crTextClr; }
+    COLORREF GetTextBkColor() const { return m_crTextBkClr; }
 
     QSize sizeHint() const override;
 
@@ -43,6 +47,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    COLORREF ReadableHighlight() const;
     // A paint now, or when this frame is over if the bar was painted in it already.
     void RequestPaint();
 

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <set>
 
+#include "console/caption_contrast.h"
 #include "console/failure_advice.h"
 #include "console/slot_pace.h"
 #include "console/slot_status_text.h"
@@ -70,6 +71,19 @@ TEST_F(ConsoleTest, AFailedSlotSaysItInPlainWordsBesideTheBarsOwnText) {
     dlg->OnBnClickedResetSlot(0);
     EXPECT_EQ(dlg->m_lblPace[0]->text(), QString());
     EXPECT_EQ(dlg->m_prgSlot[0]->toolTip(), QString());
+}
+
+// The bar's text reads at 4.5:1 both on the bar and on the white part beside it.
+TEST_F(ConsoleTest, TheBarTextMeetsTheReadableContrastOnBothParts) {
+    const CTextProgressCtrl& bar = *dlg->m_prgSlot[0];
+    EXPECT_GE(ContrastRatio(bar.GetTextColor(), bar.GetBgColor()), kReadableContrast);
+    EXPECT_GE(ContrastRatio(bar.GetTextBkColor(), bar.GetBarColor()), kReadableContrast);
+    // A light blue such as many styles select with is darkened, its hue kept.
+    const COLORREF light = RGB(0x30, 0x8c, 0xc6);
+    const COLORREF darker = DarkenedForContrast(light, RGB(255, 255, 255), kReadableContrast);
+    EXPECT_LT(ContrastRatio(light, RGB(255, 255, 255)), kReadableContrast);
+    EXPECT_GE(ContrastRatio(darker, RGB(255, 255, 255)), kReadableContrast);
+    EXPECT_GT(darker >> 16 & 0xFF, darker & 0xFF) << "still blue";
 }
 
 TEST(StallTest, ASlotWithoutProgressForTenSecondsSaysSoAndCountsUp) {
