@@ -131,8 +131,10 @@ QWidget* BenchPanel::BuildHandsetTable() {
             widgets.fault->setItemData(widgets.fault->count() - 1, Text(fault), Qt::ToolTipRole);
         }
         if (!view.customSettings.empty()) {
+            // The settings themselves can be long: the box names the choice, its tip spells
+            // the settings out, so the box's text is never cut.
             const QString custom = QStringLiteral("as given: %1").arg(Text(view.customSettings));
-            widgets.fault->addItem(custom);
+            widgets.fault->addItem(QStringLiteral("as given"));
             widgets.fault->setItemData(widgets.fault->count() - 1, custom, Qt::ToolTipRole);
         }
         // What it does and has flashed: one line under its setup, wrapped onto a second

@@ -45,7 +45,7 @@ QGroupBox* CVantorelDlg::BuildPortsGroup() {
     mapText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // Room for the whole map (four rows) and the lines above it from the start, so listing a
     // map never moves the Detect row below.
-    mapText->setMinimumHeight(8 * mapText->fontMetrics().lineSpacing());
+    mapText->setMinimumHeight(6 * mapText->fontMetrics().lineSpacing());
     m_controls.Add(ctl::kPortMapText, mapText);
     grid->addWidget(mapText, 2, 0, 1, 3);
     return group;
@@ -241,7 +241,7 @@ void CVantorelDlg::ShowPortMap() {
     }
     QString text = m_portMap.IsEmpty() ? QStringLiteral("No port bound.")
                                        : QStringLiteral(
-                                             "<table cellspacing=\"0\" cellpadding=\"1\" "
+                                             "<table cellspacing=\"0\" cellpadding=\"0\" "
                                              "width=\"100%\">%1</table>")
                                              .arg(rows);
     if (m_options.m_bSlotsFollowPorts == 0) {
