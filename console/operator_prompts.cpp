@@ -1,11 +1,8 @@
 #include "console/operator_prompts.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QSettings>
 
 namespace vantorel::console {
 
@@ -32,13 +29,6 @@ QMessageBox::Icon ToBoxIcon(OperatorPrompts::Icon icon) {
             break;
     }
     return QMessageBox::NoIcon;
-}
-
-// One remembered folder per kind of dialog; the filter tells the kinds apart.
-QString FolderKey(const QString& filter) {
-    return QStringLiteral("open-file-folders/") +
-           QString::fromLatin1(filter.toUtf8().toBase64(QByteArray::Base64UrlEncoding |
-                                                        QByteArray::OmitTrailingEquals));
 }
 
 }  // namespace
@@ -69,32 +59,18 @@ bool QtOperatorPrompts::ConfirmOkCancel(QWidget* parent, const QString& text,
     return box.exec() == QMessageBox::Ok;
 }
 
-QtOperatorPrompts::QtOperatorPrompts(QString firstFolder, QString settingsFile)
-    : m_firstFolder(firstFolder.isEmpty() ? QDir::homePath() : std::move(firstFolder)),
-      m_settingsFile(std::move(settingsFile)) {}
-
-std::unique_ptr<QSettings> QtOperatorPrompts::OpenSettings() const {
-    if (!m_settingsFile.isEmpty()) {
-        return std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
-    }
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                       QStringLiteral("vantorel"), QStringLiteral("vantorel"));
-}
-
-QString QtOperatorPrompts::StartFolder(const QString& filter) const {
-    const QString folder = OpenSettings()->value(FolderKey(filter)).toString();
-    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : m_firstFolder;
-}
+QtOperatorPrompts::QtOperatorPrompts(QString firstFolder, std::filesystem::path settingsFile)
+    : m_folders(std::move(firstFolder), std::move(settingsFile)) {}
 
 std::optional<QString> QtOperatorPrompts::ChooseOpenFile(QWidget* parent, const QString& filter) {
-    QFileDialog dialog(parent, QString(), StartFolder(filter), QtFileFilter(filter));
+    QFileDialog dialog(parent, QString(), m_folders.StartFolder(filter), QtFileFilter(filter));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
     const QString chosen = dialog.selectedFiles().front();
-    OpenSettings()->setValue(FolderKey(filter), QFileInfo(chosen).absolutePath());
+    m_folders.Remember(filter, chosen);
     return chosen;
 }
 
