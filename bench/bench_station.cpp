@@ -70,7 +70,7 @@ BenchStation::BenchStation(EmulatedBench& bench, const BenchArguments& args,
       m_recordsRoot(RecordsRoot(args)),
       m_faultChoice(kBenchSlots, 0),
       m_customSettings(kBenchSlots),
-      m_prompts(QString::fromStdString(m_sampleDirectory)) {
+      m_prompts(QString::fromStdString(m_sampleDirectory), {}) {
     for (int row = 0; row < kBenchSlots; ++row) {
         m_customSettings[row] =
             m_bench.EmulatedCount() > row ? m_bench.Setup(row).strSettings : std::string();

@@ -75,6 +75,8 @@ private:
     const std::filesystem::path m_recordsRoot;
     std::vector<int> m_faultChoice;  // per row
     std::vector<std::string> m_customSettings;
+    // Its file dialogs start in the sample folder and remember folders for this run only:
+    // the bench leaves the station's settings file alone.
     console::QtOperatorPrompts m_prompts;
     console::BenchSyncService m_sync;
     std::unique_ptr<console::CVantorelDlg> m_dlg;

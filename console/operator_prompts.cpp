@@ -6,13 +6,8 @@
 #include <QUrl>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QSettings>
-
-#include "console/port_settings.h"
 
 namespace vantorel::console {
 
@@ -39,13 +34,6 @@ QMessageBox::Icon ToBoxIcon(OperatorPrompts::Icon icon) {
             break;
     }
     return QMessageBox::NoIcon;
-}
-
-// One remembered folder per kind of dialog; the filter tells the kinds apart.
-QString FolderKey(const QString& filter) {
-    return QStringLiteral("open-file-folders/") +
-           QString::fromLatin1(filter.toUtf8().toBase64(QByteArray::Base64UrlEncoding |
-                                                        QByteArray::OmitTrailingEquals));
 }
 
 }  // namespace
@@ -76,49 +64,33 @@ bool QtOperatorPrompts::ConfirmOkCancel(QWidget* parent, const QString& text,
     return box.exec() == QMessageBox::Ok;
 }
 
-QtOperatorPrompts::QtOperatorPrompts(QString firstFolder, QString settingsFile)
-    : m_firstFolder(firstFolder.isEmpty() ? QDir::homePath() : std::move(firstFolder)),
-      m_settingsFile(std::move(settingsFile)) {}
-
-std::unique_ptr<QSettings> QtOperatorPrompts::OpenSettings() const {
-    const std::filesystem::path file = m_settingsFile.isEmpty()
-                                           ? DefaultSettingsFile()
-                                           : std::filesystem::path(m_settingsFile.toStdString());
-    std::string why;
-    if (!IsSettingsFileUsable(file, why)) {
-        return nullptr;  // a FIFO or a device there would block or flood QSettings
-    }
-    return std::make_unique<QSettings>(QString::fromStdString(file.string()), QSettings::IniFormat);
-}
-
-QString QtOperatorPrompts::StartFolder(const QString& filter) const {
-    const auto settings = OpenSettings();
-    const QString folder = settings ? settings->value(FolderKey(filter)).toString() : QString();
-    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : m_firstFolder;
-}
+QtOperatorPrompts::QtOperatorPrompts(QString firstFolder, std::filesystem::path settingsFile)
+    : m_folders(std::move(firstFolder), std::move(settingsFile)) {}
 
 std::optional<QString> QtOperatorPrompts::ChooseOpenFile(QWidget* parent, const QString& filter) {
-    QFileDialog dialog(parent, QString(), StartFolder(filter), QtFileFilter(filter));
+    QFileDialog dialog(parent, QString(), m_folders.StartFolder(filter), QtFileFilter(filter));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
     const QString chosen = dialog.selectedFiles().front();
-    if (const auto settings = OpenSettings()) {
-        settings->setValue(FolderKey(filter), QFileInfo(chosen).absolutePath());
-    }
+    m_folders.Remember(filter, chosen);
     return chosen;
 }
 
 std::optional<QString> QtOperatorPrompts::ChooseSaveFile(QWidget* parent, const QString& filter) {
-    QFileDialog dialog(parent, QString(), QString(), QtFileFilter(filter));
+    // Saved files have their own kind, so a saved log never moves where images are opened.
+    const QString kind = QStringLiteral("save:") + filter;
+    QFileDialog dialog(parent, QString(), m_folders.StartFolder(kind), QtFileFilter(filter));
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    return dialog.selectedFiles().front();
+    const QString chosen = dialog.selectedFiles().front();
+    m_folders.Remember(kind, chosen);
+    return chosen;
 }
 
 bool OperatorPrompts::OpenFolder(const QString& path) {

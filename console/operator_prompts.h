@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QString>
-#include <memory>
+#include <filesystem>
 #include <optional>
 
-class QSettings;
+#include "console/remembered_folders.h"
+
 class QWidget;
 
 namespace vantorel::console {
@@ -39,11 +40,12 @@ public:
 QString QtFileFilter(const QString& pairs);
 
 // The real boxes and dialogs. Each kind of file dialog (known by its filter) opens in the
-// folder a file was last chosen from with it, remembered across runs in `settingsFile` (the
-// user's own settings when empty); the first time in `firstFolder`.
+// folder a file was last chosen from with it, remembered in `settingsFile` across runs (for
+// this object's life only when the path is empty); the first time in `firstFolder` (the
+// home folder when empty).
 class QtOperatorPrompts final : public OperatorPrompts {
 public:
-    explicit QtOperatorPrompts(QString firstFolder = {}, QString settingsFile = {});
+    QtOperatorPrompts(QString firstFolder, std::filesystem::path settingsFile);
 
     void ShowMessage(QWidget* parent, const QString& text, const QString& caption,
                      Icon icon) override;
@@ -51,14 +53,8 @@ public:
     std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& filter) override;
     std::optional<QString> ChooseSaveFile(QWidget* parent, const QString& filter) override;
 
-    // The folder the dialog with `filter` opens in.
-    QString StartFolder(const QString& filter) const;
-
 private:
-    std::unique_ptr<QSettings> OpenSettings() const;
-
-    QString m_firstFolder;
-    QString m_settingsFile;
+    RememberedFolders m_folders;
 };
 
 }  // namespace vantorel::console

@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
                               host::kKeepServicesVariable);
     }
     host::CSyncProcessControl sync(processes, bKeepServices);
-    console::QtOperatorPrompts prompts;
+    console::QtOperatorPrompts prompts({}, console::DefaultSettingsFile());
     link::linux_platform::UdevHotplugMonitor hotplug;
     const console::ConsoleEnvironment environment{
         platform.Directory(),

@@ -6,8 +6,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QFileDialog>
-#include <QTimer>
 #include <fstream>
 #include <set>
 
@@ -18,6 +16,7 @@
 #include "console/operator_prompts.h"
 #include "console/vantorel_dlg.h"
 #include "tests/bench/no_records.h"
+#include "tests/support/file_dialog_answers.h"
 #include "tests/support/shown_logs.h"
 #include "tests/support/temp_dir.h"
 #include "tools/make_images/sample_images.h"
@@ -73,35 +72,18 @@ class BenchStationTest : public ::testing::Test {
 protected:
     BenchStationTest()
         : bench(LinkChoice::Bulk, {}, {}, kStartSpeed),
-          station(bench, test::NoRecords(), (files / "samples").string()) {
-        // The station's own open-file dialog, answered as the operator answers it; any other
-        // box is noted and closed, so a refusal fails the test instead of hanging it.
-        QObject::connect(&fileAnswerer, &QTimer::timeout, [this] {
-            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (modal == nullptr) {
-                return;
-            }
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            if (dialog == nullptr || pendingAnswer.empty()) {
-                otherBoxes += modal->windowTitle().toStdString() + "; ";
-                modal->reject();
-                return;
-            }
-            dialog->selectFile(QString::fromStdString(pendingAnswer));
-            pendingAnswer.clear();
-            modal->accept();  // its Open button
-        });
-        fileAnswerer.start(5);
-    }
+          station(bench, test::NoRecords(), (files / "samples").string()) {}
 
     console::CVantorelDlg& Station() { return *station.Station(); }
 
-    // Presses a browse button and picks `path` in the file dialog it opens.
+    // Presses a browse button and picks `path` in the file dialog it opens, as the operator
+    // does; any other box is noted and closed, so a refusal fails the test instead of
+    // hanging it.
     void Choose(int buttonId, const std::string& path) {
-        pendingAnswer = path;
+        dialogs.Queue(QString::fromStdString(path));
         Station().Controls().As<QAbstractButton>(buttonId)->click();
-        EXPECT_TRUE(pendingAnswer.empty()) << "button " << buttonId << " opened no file dialog";
-        EXPECT_EQ(otherBoxes, "");
+        EXPECT_TRUE(dialogs.AllTaken()) << "button " << buttonId << " opened no file dialog";
+        EXPECT_EQ(dialogs.Problems(), "");
         const std::string log = Station().m_logs.Text(console::ShownLog::Main);
         EXPECT_EQ(log.find("incorrected"), std::string::npos) << log;
     }
@@ -120,9 +102,7 @@ protected:
     vantorel::test::TempDir files;
     EmulatedBench bench;
     BenchStation station;
-    QTimer fileAnswerer;
-    std::string pendingAnswer;
-    std::string otherBoxes;
+    vantorel::test::FileDialogAnswers dialogs;
 };
 
 // A new operator's session: the integrated image, the multi-CSC file with its second entry
@@ -148,7 +128,7 @@ TEST_F(BenchStationTest, ASpeedChangeKeepsEveryChoiceAndTheHandsetsGetThem) {
     ASSERT_DOUBLE_EQ(station.TimeScale(), kFasterSpeed);
     EXPECT_EQ(ShownChoices(Station()), chosen);
 
-    console::QtOperatorPrompts prompts;
+    console::QtOperatorPrompts prompts({}, {});
     console::StationScript script(Station(), prompts);
     std::string error;
     ASSERT_TRUE(script.PressDetect(error)) << error;

@@ -6,8 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <string_view>
 #include <thread>
 
 extern char** environ;
@@ -25,9 +27,19 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     }
     argv.push_back(nullptr);
 
+    // The extra entries replace inherited ones of the same name: getenv takes the first.
+    const auto overridden = [&](std::string_view entry) {
+        const std::string_view name = entry.substr(0, entry.find('='));
+        return std::any_of(extraEnv.begin(), extraEnv.end(), [&](const std::string& extra) {
+            return extra.size() > name.size() && extra.compare(0, name.size(), name) == 0 &&
+                   extra[name.size()] == '=';
+        });
+    };
     std::vector<std::string> envStrings;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        envStrings.emplace_back(*entry);
+        if (!overridden(*entry)) {
+            envStrings.emplace_back(*entry);
+        }
     }
     envStrings.insert(envStrings.end(), extraEnv.begin(), extraEnv.end());
     std::vector<char*> envp;

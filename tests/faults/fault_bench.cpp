@@ -98,6 +98,15 @@ bool FaultBench::BatchEnded() const {
            CountSlots(console::SLOT_DOWNLOADING) == 0;
 }
 
+bool FaultBench::WorkersEnded() const {
+    for (int slot = 0; slot < console::kSlotCount; ++slot) {
+        if (m_dlg->IsWorkerRunning(slot)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 int FaultBench::CountSlots(int32_t state) const {
     int count = 0;
     for (const auto& status : m_dlg->m_aSlotStatus) {

@@ -63,6 +63,9 @@ public:
 
     // Every detected slot has ended, well or not.
     bool BatchEnded() const;
+    // No slot's worker runs any more. A worker still closes its slot's link after the
+    // notification that ends the slot, so a batch can have ended while this is false.
+    bool WorkersEnded() const;
     int CountSlots(int32_t state) const;
 
     std::string MainLog() const;

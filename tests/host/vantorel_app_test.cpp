@@ -9,6 +9,7 @@
 #include "console/vantorel_dlg.h"
 #include "host/vantorel_app.h"
 #include "link/platform/emulated/emulated_bus.h"
+#include "tests/support/scratch_home.h"
 
 namespace vantorel::host {
 namespace {
@@ -65,6 +66,7 @@ TEST(VantorelAppTest, RunsTheMainDialogModallyAndEndsWithIt) {
 
 int main(int argc, char** argv) {
     using namespace vantorel;
+    test::UseScratchHome();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     const console::ConsoleEnvironment environment{host::g_bus,     host::g_bus, host::g_bus,
                                                   false,           Clock{0.0},  host::g_sync,

@@ -1,6 +1,7 @@
 // The kept port settings: a settings file written by hand is read as the operator meant it,
 // and one that is no regular file of a settings file's size is neither read nor written.
 #include "console/port_settings.h"
+#include "console/remembered_folders.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -104,9 +105,9 @@ TEST_F(PortSettingsTest, AFileThatIsNoSmallRegularFileIsNeitherReadNorWritten) {
 
     // The file dialogs keep their folders in the same file: they open in the first folder.
     const QString first = QString::fromStdString(dir.Path().string());
-    EXPECT_EQ(QtOperatorPrompts(first, QString::fromStdString(fifo.string()))
-                  .StartFolder(QStringLiteral("Port map (*.ports)|*.ports|")),
-              first);
+    EXPECT_EQ(
+        RememberedFolders(first, fifo).StartFolder(QStringLiteral("Port map (*.ports)|*.ports|")),
+        first);
 
     // A missing file is the usual first start: the defaults, no note, and saving creates it.
     notes.clear();

@@ -146,7 +146,7 @@ run_station() {
   done_names=$(seq -s, -f 'h%g' 1 "$handsets")
   local check_args=(--record-dir "$records" --gadget-pid "$gadget_pid" --done "$done_names"
     --eboot "$images/eboot.eb0" --csc "$images/single.csc" --pda "$images/pda.nb0"
-    --phone "$images/phone.bin" --records "$result/records")
+    --phone "$images/phone.bin")
   if [ "$unplug" = 1 ]; then check_args+=(--unfinished "h$total"); fi
   "$bin/vantorel-record-check" "${check_args[@]}" >"$result/record-check.log" 2>&1 || status=1
   local bytes
