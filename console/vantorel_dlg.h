@@ -127,6 +127,12 @@ public:
     void OnWorkerEnded(int slot);
     void ShowFailureAdvice(int slot, uint32_t code, uint32_t value);
     bool IsWorkerRunning(int slot) const;
+    // Stops the slot's worker if it still runs, and joins it.
+    void EndWorker(int slot);
+    void JoinWorker(int slot);
+    // One worker per slot, and whether it has returned (tests join and fake them).
+    std::array<std::jthread, kSlotCount> m_workers;
+    std::array<std::shared_ptr<std::atomic<bool>>, kSlotCount> m_workerDone;
     // From a worker: a blocking hand-over to the dialog thread; on it: a direct call.
     void SendSlotStatus(uint32_t code, uint32_t lParam) override;
 
@@ -308,14 +314,12 @@ private:
     void OnHotplugReadable();
     QSocketNotifier* m_pHotplugNotifier = nullptr;
 
-    // The workers of the running batch (vantorel_dlg_start.cpp). Each keeps the batch's
-    // images and options alive for as long as it runs.
+    // The running batch's images and options (vantorel_dlg_start.cpp), kept alive by each of
+    // its workers for as long as it runs.
     struct Batch {
         engine::DownloadImages images;
         engine::DownloadOptions options;
     };
-    std::array<std::jthread, kSlotCount> m_workers;
-    std::array<std::shared_ptr<std::atomic<bool>>, kSlotCount> m_workerDone;
 };
 
 }  // namespace vantorel::console

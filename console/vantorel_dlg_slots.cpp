@@ -12,6 +12,9 @@
 namespace vantorel::console {
 
 void CVantorelDlg::ResetSlot(int slot) {
+    // A worker that reported its end still closes the slot's link on its way out: it is
+    // done before the link serves the slot's next handset, or it would close that one.
+    EndWorker(slot);
     g_aPdaDetect[slot].Reset(slot);
     m_strDeviceName[slot].clear();
     m_logs.ClearSlot(slot);

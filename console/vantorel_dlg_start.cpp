@@ -91,19 +91,31 @@ void CVantorelDlg::StopWorkers() {
     // Closing the links ends every read a worker is blocked in.
     CloseLinks();
     for (int slot = 0; slot < kSlotCount; ++slot) {
-        if (!m_workers[slot].joinable()) {
-            continue;
-        }
-        // A worker may be waiting for the dialog to take its notification: keep handling
-        // events until it has finished, then join it.
-        while (m_workerDone[slot] && !m_workerDone[slot]->load()) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        m_workers[slot].join();
-        // The worker's own call to say it ended may still wait in the event queue, which
-        // nobody handles after this: the slot explains a failure now.
-        OnWorkerEnded(slot);
+        JoinWorker(slot);
     }
+}
+
+void CVantorelDlg::EndWorker(int slot) {
+    if (!m_workers[slot].joinable()) {
+        return;
+    }
+    m_workers[slot].request_stop();
+    JoinWorker(slot);
+}
+
+void CVantorelDlg::JoinWorker(int slot) {
+    if (!m_workers[slot].joinable()) {
+        return;
+    }
+    // A worker may be waiting for the dialog to take its notification: keep handling
+    // events until it has finished, then join it.
+    while (m_workerDone[slot] && !m_workerDone[slot]->load()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    m_workers[slot].join();
+    // The worker's own call to say it ended may still wait in the event queue, which
+    // nobody handles after this: the slot explains a failure now.
+    OnWorkerEnded(slot);
 }
 
 bool CVantorelDlg::IsWorkerRunning(int slot) const {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "console/pda_detect.h"
 #include "link/interface_class.h"
 #include "tests/console/console_fixture.h"
@@ -32,6 +36,29 @@ TEST_F(SlotResetTest, ResetAllHandsOutSlotsFromZeroUpwards) {
     EXPECT_EQ(dlg->m_nSuccessCount, 0);
     EXPECT_EQ(dlg->m_nSlotsLeft, 8);
     EXPECT_EQ(LabelColour(0), RGB(255, 255, 0));
+}
+
+// A failed slot's worker closes the slot's link after its last notification. A reset that
+// comes first must wait for it: else the link, by then the next handset's, is closed under it.
+TEST_F(SlotResetTest, AResetWaitsForTheSlotsWorkerBeforeTheLinkServesTheNextHandset) {
+    StartBatch({0});
+    Send(209, 0);
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    dlg->m_workerDone[0] = done;
+    link::CUsbInterface& usb = *dlg->m_pUsb[0];
+    dlg->m_workers[0] = std::jthread([&usb, done] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // on its way out
+        usb.Close();
+        done->store(true);
+    });
+    dlg->OnBnClickedResetSlot(0);
+    EXPECT_FALSE(dlg->m_workers[0].joinable()) << "the reset joined the worker";
+
+    bus.Plug("1-4");
+    ASSERT_TRUE(usb.Open(&link::GUID_DEVINTERFACE_DOWNLOAD, 0, nullptr));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(usb.IsOpened()) << "the next handset's link stays open";
+    usb.Close();
 }
 
 TEST_F(SlotResetTest, ResettingAReadySlotLowersTheDeviceCountAndADoneSlotDoesNot) {
