@@ -185,6 +185,9 @@ QGroupBox* CVantorelDlg::BuildSlotTable() {
         auto* pace = new QLabel(group);
         pace->setFont(paceFont);
         pace->setContentsMargins(4, 0, 0, 0);
+        // A long line (a failure in plain words) is cut to the bar's width, never widening
+        // the window past the screen; the bar's tooltip holds it whole.
+        pace->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         pace->setToolTip(QStringLiteral(
             "While data moves: the rate and the time left for this image. In a wait (reboot, "
             "re-connection, wait after download): the time waited and the time left at most."));

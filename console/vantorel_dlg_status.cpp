@@ -123,7 +123,10 @@ void CVantorelDlg::ShowFailureAdvice(int slot, uint32_t code, uint32_t value) {
         return;
     }
     m_prgSlot[slot]->setToolTip(QString::fromStdString(advice));
-    m_lblPace[slot]->setText(QString::fromStdString(advice));
+    const QString sentence = QString::fromStdString(advice);
+    QLabel* line = m_lblPace[slot];
+    line->setText(line->fontMetrics().elidedText(
+        sentence, Qt::ElideRight, std::max(line->width(), m_prgSlot[slot]->width())));
 }
 
 }  // namespace vantorel::console

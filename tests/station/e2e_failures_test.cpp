@@ -329,7 +329,9 @@ TEST_P(FailuresTest, AFailureAtTheFirstPacketIsExplainedByItsReasonNotByAProgres
         << second;
     EXPECT_EQ(dlg->m_prgSlot[1]->toolTip().toStdString(),
               "The handset stopped answering: unplug it, plug it in again and retry");
-    EXPECT_EQ(dlg->m_lblPace[1]->text(), dlg->m_prgSlot[1]->toolTip());
+    const QString line = dlg->m_lblPace[1]->text();
+    EXPECT_TRUE(dlg->m_prgSlot[1]->toolTip().startsWith(line.chopped(line.endsWith(QChar(0x2026)))))
+        << line.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLinks, FailuresTest, ::testing::Bool(), LinkName);
