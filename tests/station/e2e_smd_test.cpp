@@ -105,7 +105,9 @@ TEST_P(SmdTest, ARangeOf801BlocksGoesAs800AndOne) {
     config.smdRanges = {{7, 801}};
     config.recordMode = emulator::RecordMode::Digest;
     Attach(1, config);
-    ASSERT_TRUE(RunBatch(std::chrono::seconds(100))) << MainLog();
+    // 108 MB in some 53,000 echoed packets: a second on a quiet machine, minutes when
+    // every packet waits for a busy core. The bound is there for a hang, not for speed.
+    ASSERT_TRUE(RunBatch(std::chrono::minutes(15))) << MainLog();
 
     ExpectDone(0);
     EXPECT_EQ(BlockWrites(*handsets[0]), (std::vector<SmdRange>{{7, 800}, {807, 1}}));
