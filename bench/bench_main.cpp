@@ -44,8 +44,7 @@ int main(int argc, char** argv) {
     }
     if (args.bHeadless) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    } else if (const auto reason =
-                   console::DisplayProblem(console::CurrentDisplayEnvironment())) {
+    } else if (const auto reason = console::DisplayProblem(console::CurrentDisplayEnvironment())) {
         std::fprintf(stderr, "vantorel-bench: %s; the window needs one, --headless needs none\n",
                      reason->c_str());
         return kExitBadArguments;
