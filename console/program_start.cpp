@@ -13,6 +13,16 @@ bool IsSet(const char* value) {
     return value != nullptr && value[0] != '\0';
 }
 
+// The platform plugin QT_QPA_PLATFORM names, without its options after a colon; empty when
+// unset.
+std::string_view PlatformName(const DisplayEnvironment& environment) {
+    if (!IsSet(environment.qpaPlatform)) {
+        return {};
+    }
+    const std::string_view platform(environment.qpaPlatform);
+    return platform.substr(0, platform.find(':'));
+}
+
 }  // namespace
 
 const char* ProgramVersion() {
@@ -27,8 +37,7 @@ std::optional<std::string> MissingDisplayReason(const DisplayEnvironment& enviro
     if (IsSet(environment.qpaPlatform)) {
         // "xcb" and "wayland" (with their options after a colon) need a display server; every
         // other platform plugin (offscreen, vnc, eglfs, ...) brings its own screen.
-        const std::string_view platform(environment.qpaPlatform);
-        const std::string_view name = platform.substr(0, platform.find(':'));
+        const std::string_view name = PlatformName(environment);
         if (name == "xcb") {
             return IsSet(environment.x11Display)
                        ? std::nullopt
@@ -65,11 +74,8 @@ std::optional<std::string> DisplayProblem(const DisplayEnvironment& environment)
     if (auto missing = MissingDisplayReason(environment)) {
         return missing;
     }
-    const std::string_view platform = IsSet(environment.qpaPlatform)
-                                          ? std::string_view(environment.qpaPlatform)
-                                          : std::string_view();
-    const bool bX11 = platform.empty() ? !IsSet(environment.waylandDisplay)
-                                       : platform.substr(0, platform.find(':')) == "xcb";
+    const std::string_view platform = PlatformName(environment);
+    const bool bX11 = platform.empty() ? !IsSet(environment.waylandDisplay) : platform == "xcb";
     std::string why;
     if (bX11 && !XDisplayAnswers(environment.x11Display, why)) {
         return "cannot open display " + std::string(environment.x11Display) + " (" + why + ")";
