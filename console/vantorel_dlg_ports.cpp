@@ -59,7 +59,8 @@ void CVantorelDlg::RestoreKeptPorts() {
     for (const std::string& note : notes) {
         AppendMainLog("[Setup] %s\r\n", note.c_str());
     }
-    if (!m_env.settingsFile.empty()) {
+    std::string why;
+    if (!m_env.settingsFile.empty() && IsSettingsFileUsable(m_env.settingsFile, why)) {
         AppendMainLog("[Setup] Ports are kept in %s\r\n", m_env.settingsFile.c_str());
     }
     UpdateData(false);

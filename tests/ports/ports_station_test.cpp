@@ -265,6 +265,7 @@ TEST_P(KeptPortsTest, AHandWrittenOrUnusableSettingsFileIsSaidInTheMainLog) {
                            ": slots-follow-ports=banana is unusable (true or false, 1 or 0, on "
                            "or off, yes or no): slots do not follow ports.\r\n"))
         << MainLog();
+    EXPECT_TRUE(MainLogHas("[Setup] Ports are kept in " + settingsFile.string() + "\r\n"));
 
     std::filesystem::remove(settingsFile);
     ASSERT_EQ(::mkfifo(settingsFile.c_str(), 0600), 0);
@@ -274,6 +275,7 @@ TEST_P(KeptPortsTest, AHandWrittenOrUnusableSettingsFileIsSaidInTheMainLog) {
                            " not read: not a regular file but a FIFO. The defaults are used and "
                            "nothing is kept in it.\r\n"))
         << MainLog();
+    EXPECT_FALSE(MainLogHas("Ports are kept in")) << "nothing is kept there";
     Click(ctl::kSlotsFollowPorts);
     EXPECT_TRUE(std::filesystem::is_fifo(settingsFile));
 }
