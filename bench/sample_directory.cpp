@@ -16,7 +16,7 @@
 
 #include "base/bounded_file.h"
 #include "base/unique_fd.h"
-#include "tools/make_images/sample_images.h"
+#include "samples/sample_images.h"
 
 namespace vantorel::bench {
 
@@ -172,7 +172,7 @@ void RemoveLeftStaging(const fs::path& directory) {
 void WriteSet(const fs::path& directory) {
     RemoveLeftStaging(directory);
     const StagingFolder staging(directory);
-    tools::WriteSampleSet(staging.Path().string(), tools::SampleSizes{}, kSampleSeed);
+    samples::WriteSampleSet(staging.Path().string(), samples::SampleSizes{}, kSampleSeed);
     for (const auto& entry : fs::directory_iterator(staging.Path())) {
         fs::rename(entry.path(), directory / entry.path().filename());
     }

@@ -12,10 +12,10 @@
 #include "images/image_selection.h"
 #include "images/integrated_image.h"
 #include "images/pda_image.h"
+#include "samples/sample_images.h"
 #include "tests/console/console_fixture.h"
 #include "tests/support/shown_logs.h"
 #include "tests/support/temp_dir.h"
-#include "tools/make_images/sample_images.h"
 
 namespace vantorel::console::test {
 namespace {
@@ -27,7 +27,8 @@ class ImageControlsTest : public ConsoleTest {
 protected:
     static void SetUpTestSuite() {
         s_files = std::make_unique<TempDir>();
-        s_set = tools::WriteSampleSet((s_files->Path() / "set").string(), tools::SampleSizes{}, 7);
+        s_set =
+            samples::WriteSampleSet((s_files->Path() / "set").string(), samples::SampleSizes{}, 7);
     }
     static void TearDownTestSuite() { s_files.reset(); }
 
@@ -54,12 +55,12 @@ protected:
     }
 
     static std::unique_ptr<TempDir> s_files;
-    static tools::SampleSet s_set;
+    static samples::SampleSet s_set;
     TempDir m_scratch;
 };
 
 std::unique_ptr<TempDir> ImageControlsTest::s_files;
-tools::SampleSet ImageControlsTest::s_set;
+samples::SampleSet ImageControlsTest::s_set;
 
 TEST_F(ImageControlsTest, ABrowseButtonChoosesAndThenWithdrawsWithoutADialog) {
     QString shownWhileChoosing;

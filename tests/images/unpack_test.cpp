@@ -8,8 +8,8 @@
 
 #include "images/image_selection.h"
 #include "images/integrated_image.h"
+#include "samples/sample_images.h"
 #include "tests/images/image_files.h"
-#include "tools/make_images/sample_images.h"
 
 namespace vantorel::images {
 namespace {
@@ -54,11 +54,11 @@ protected:
 };
 
 TEST_F(UnpackTest, SampleImageUnpacksByteForByteIntoAPrivateDirectory) {
-    tools::SampleSizes sizes;
+    samples::SampleSizes sizes;
     sizes.dwEboot = 5000;
     sizes.dwPdaImage = 70000;
     sizes.dwPhone = 3000;
-    const auto set = tools::WriteSampleSet((dir / "samples").string(), sizes, 7);
+    const auto set = samples::WriteSampleSet((dir / "samples").string(), sizes, 7);
     std::string shownWhileChoosing;
     view.onShowSelection = [&] { shownWhileChoosing = selection.ImgPath(); };
 

@@ -50,7 +50,7 @@ protected:
 };
 
 TEST_P(RecordsRunTest, EightSlotsLeaveTheWindowsLogsInTheirOrder) {
-    const tools::SampleSet set = WriteSamples();
+    const samples::SampleSet set = WriteSamples();
     ChooseImage(ctl::kEbootButton, set.eboot);
     ChooseImage(ctl::kPdaButton, set.pda);
     ChooseImage(ctl::kLangButton, set.langPack);
@@ -100,7 +100,7 @@ TEST_P(RecordsRunTest, EightSlotsLeaveTheWindowsLogsInTheirOrder) {
 }
 
 TEST_P(RecordsRunTest, AStalledFlashLeavesItsErrorLineInTheSlotsLogOnDisk) {
-    const tools::SampleSet set = WriteSamples();
+    const samples::SampleSet set = WriteSamples();
     ChooseEveryImageAndDetect(set);
     emulator::HandsetFaults stalledFlash;
     stalledFlash.flashProgressStallAfter[engine::kCmdFlashPhone] = 1;
@@ -114,7 +114,7 @@ TEST_P(RecordsRunTest, AStalledFlashLeavesItsErrorLineInTheSlotsLogOnDisk) {
 }
 
 TEST_P(RecordsRunTest, ResetAllWithHandsetsReadyEndsTheBatchAsReset) {
-    const tools::SampleSet set = WriteSamples();
+    const samples::SampleSet set = WriteSamples();
     ChooseEveryImageAndDetect(set);
     Attach(1);
     Attach(2);
@@ -126,7 +126,7 @@ TEST_P(RecordsRunTest, ResetAllWithHandsetsReadyEndsTheBatchAsReset) {
 }
 
 TEST_P(RecordsRunTest, QuittingMidRunEndsTheBatchAsQuit) {
-    const tools::SampleSet set = WriteSamples();
+    const samples::SampleSet set = WriteSamples();
     ChooseEveryImageAndDetect(set);
     Attach(1);
     dlg->Controls().As<QAbstractButton>(ctl::kStartDownloading)->click();

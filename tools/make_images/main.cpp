@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "tools/make_images/sample_images.h"
+#include "samples/sample_images.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ bool ParseBlocks(std::string_view text, std::vector<uint32_t>& blocks) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    using vantorel::tools::SampleSizes;
+    using vantorel::samples::SampleSizes;
     SampleSizes sizes;
     std::string directory = ".";
     uint32_t seed = 1;
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
         }
     }
     try {
-        const auto set = vantorel::tools::WriteSampleSet(directory, sizes, seed);
+        const auto set = vantorel::samples::WriteSampleSet(directory, sizes, seed);
         for (const std::string* path :
              {&set.eboot, &set.ebootLarge, &set.pda, &set.pdaWithLang, &set.langPack, &set.csc,
               &set.multiCsc, &set.fixedCsc, &set.phone, &set.smd, &set.img}) {

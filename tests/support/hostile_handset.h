@@ -33,9 +33,9 @@
 #include "images/lang_pack.h"
 #include "link/link_platform.h"
 #include "link/usb_interface.h"
-#include "tools/make_images/sample_images.h"
+#include "samples/sample_images.h"
 
-namespace vantorel::fuzz {
+namespace vantorel::test {
 
 // The handset's behaviour, consumed byte by byte.
 class ReplyScript {
@@ -266,7 +266,7 @@ private:
 
 // The image files of hostile runs: small, written once per process.
 struct HostileImages {
-    tools::SampleSet set;
+    samples::SampleSet set;
     uint32_t dwPdaPackData = 0;  // the pack's data behind pda_lang.nb0
 };
 
@@ -277,7 +277,7 @@ inline const HostileImages& WrittenImages() {
         if (::mkdtemp(directory.data()) == nullptr) {
             std::abort();
         }
-        tools::SampleSizes sizes;
+        samples::SampleSizes sizes;
         sizes.dwEboot = 3000;
         sizes.dwLargeEboot = 2100;
         sizes.dwPdaImage = 5000;
@@ -287,7 +287,7 @@ inline const HostileImages& WrittenImages() {
         sizes.dwPhone = 2500;
         sizes.dwSmd = 4096;
         HostileImages written;
-        written.set = tools::WriteSampleSet(directory, sizes, 5);
+        written.set = samples::WriteSampleSet(directory, sizes, 5);
         written.dwPdaPackData = sizes.dwLangPackData;
         // The files stay for the life of the process; the directory goes with it.
         static const struct Remover {
@@ -306,7 +306,7 @@ inline const HostileImages& WrittenImages() {
 inline void ChooseRun(uint8_t images, uint8_t options, engine::DownloadImages& chosen,
                       engine::DownloadOptions& settings, bool& bWaitAfterDownload) {
     namespace fs = std::filesystem;
-    const tools::SampleSet& set = WrittenImages().set;
+    const samples::SampleSet& set = WrittenImages().set;
     const auto size = [](const std::string& path) {
         return static_cast<uint32_t>(fs::file_size(path));
     };
@@ -436,4 +436,4 @@ inline HostileOutcome RunHostileHandset(const uint8_t* data, size_t size) {
     return outcome;
 }
 
-}  // namespace vantorel::fuzz
+}  // namespace vantorel::test

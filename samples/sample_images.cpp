@@ -1,4 +1,4 @@
-#include "tools/make_images/sample_images.h"
+#include "samples/sample_images.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -11,7 +11,7 @@
 #include "images/lang_pack.h"
 #include "images/pda_image.h"
 
-namespace vantorel::tools {
+namespace vantorel::samples {
 
 namespace {
 
@@ -246,4 +246,4 @@ SampleSet WriteSampleSet(const std::string& directory, const SampleSizes& sizes,
     return set;
 }
 
-}  // namespace vantorel::tools
+}  // namespace vantorel::samples
