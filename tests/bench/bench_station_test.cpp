@@ -129,7 +129,7 @@ TEST_F(BenchStationTest, ASpeedChangeKeepsEveryChoiceAndTheHandsetsGetThem) {
     EXPECT_EQ(ShownChoices(Station()), chosen);
 
     console::QtOperatorPrompts prompts({}, {});
-    console::StationScript script(Station(), prompts);
+    bench::StationScript script(Station(), prompts);
     std::string error;
     ASSERT_TRUE(script.PressDetect(error)) << error;
     for (int row = 0; row < 3; ++row) {
