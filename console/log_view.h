@@ -21,7 +21,7 @@ public:
     // A view scrolled to its end stays at the end; one scrolled up stays where it is.
     void AppendText(const QString& text);
     void Clear();
-    QString toPlainText() const { return m_lines.Text(); }
+    const QString& Text() const { return m_lines.Text(); }
     qsizetype LineCount() const { return m_lines.LineCount(); }
 
     QString SelectedText() const;

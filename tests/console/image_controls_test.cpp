@@ -48,7 +48,7 @@ protected:
         return items;
     }
     bool AuxLogShown() const { return !dlg->GetDlgItem(ctl::kAuxLog)->isHidden(); }
-    QString AuxLogEdit() const { return vantorel::test::ShownLogText(*dlg, ctl::kAuxLog); }
+    QString AuxLogText() const { return vantorel::test::ShownLogText(*dlg, ctl::kAuxLog); }
     bool Selected(images::ImageKind kind) const { return dlg->m_selection.IsSelected(kind); }
     static uint32_t Size(const std::string& path) {
         return static_cast<uint32_t>(fs::file_size(path));
@@ -196,7 +196,7 @@ TEST_F(ImageControlsTest, PickingAnotherCscEntryRereadsItAndShowsItInTheSecondLo
     ChooseImage(ctl::kPdaButton, s_set.pdaWithLang);
     ChooseImage(ctl::kCscButton, s_set.multiCsc);
     EXPECT_TRUE(AuxLogShown());
-    EXPECT_EQ(AuxLogEdit(),
+    EXPECT_EQ(AuxLogText(),
               "----------------- Information of selected CSC ------------------\n"
               "Version:[MULTI0]\nDefaultLangCode:[0409]\nSalesCode:[S0]\nPriority:[0]\n");
 
@@ -206,7 +206,7 @@ TEST_F(ImageControlsTest, PickingAnotherCscEntryRereadsItAndShowsItInTheSecondLo
     EXPECT_EQ(dlg->m_logs.Text(ShownLog::Aux),
               "----------------- Information of selected CSC ------------------\r\n"
               "Version:[MULTI1]\r\nDefaultLangCode:[0412]\r\nSalesCode:[S1]\r\nPriority:[1]\r\n");
-    EXPECT_EQ(AuxLogEdit(),
+    EXPECT_EQ(AuxLogText(),
               "----------------- Information of selected CSC ------------------\n"
               "Version:[MULTI1]\nDefaultLangCode:[0412]\nSalesCode:[S1]\nPriority:[1]\n");
     // This entry offers no list of its own: the pack's list, at the entry's default.
@@ -217,7 +217,7 @@ TEST_F(ImageControlsTest, PickingAnotherCscEntryRereadsItAndShowsItInTheSecondLo
 
     dlg->Controls().As<QAbstractButton>(ctl::kCscButton)->click();
     EXPECT_FALSE(AuxLogShown());
-    EXPECT_EQ(AuxLogEdit(), "");
+    EXPECT_EQ(AuxLogText(), "");
     EXPECT_EQ(Combo(ctl::kCscCombo)->count(), 0);
 }
 

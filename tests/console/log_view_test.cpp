@@ -89,7 +89,7 @@ TEST_F(LogViewTest, FollowsTheEndThroughAppendsAndResizes) {
     scroll->setValue(scroll->maximum());
     EXPECT_GT(scroll->maximum(), 200) << "wrapped lines take more than one row each";
     EXPECT_EQ(view.LineCount(), 201);
-    EXPECT_EQ(view.toPlainText(), text);
+    EXPECT_EQ(view.Text(), text);
 
     view.resize(250, 200);
     EXPECT_EQ(scroll->value(), scroll->maximum()) << "a view at its end stays there";
@@ -99,7 +99,7 @@ TEST_F(LogViewTest, FollowsTheEndThroughAppendsAndResizes) {
     EXPECT_EQ(scroll->value(), 0) << "a view scrolled back keeps its first line in view";
 
     view.Clear();
-    EXPECT_EQ(view.toPlainText(), "");
+    EXPECT_EQ(view.Text(), "");
     EXPECT_EQ(scroll->maximum(), 0);
 }
 
@@ -124,7 +124,7 @@ TEST_F(LogViewTest, MouseSelectionAndTheKeysCopyExactlyTheText) {
 
     Key(Qt::Key_A, Qt::ControlModifier);
     Key(Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::clipboard()->text(), view.toPlainText());
+    EXPECT_EQ(QApplication::clipboard()->text(), view.Text());
 
     view.Clear();
     EXPECT_EQ(view.SelectedText(), "") << "a cleared view has nothing selected";
