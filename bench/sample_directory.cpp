@@ -16,6 +16,7 @@
 
 #include "base/bounded_file.h"
 #include "base/unique_fd.h"
+#include "base/xdg_folders.h"
 #include "samples/sample_images.h"
 
 namespace vantorel::bench {
@@ -182,16 +183,7 @@ void WriteSet(const fs::path& directory) {
 }  // namespace
 
 std::string DefaultSampleDirectory() {
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    fs::path base;
-    if (dataHome != nullptr && dataHome[0] == '/') {
-        base = dataHome;
-    } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
-        base = fs::path(home) / ".local" / "share";
-    } else {
-        base = fs::temp_directory_path() / ("vantorel-" + std::to_string(::getuid()));
-    }
-    return (base / "vantorel" / "sample-images").string();
+    return StationFolder(XdgFolder::kData, "sample-images").string();
 }
 
 std::string SampleEbootPath(const std::string& directory) {
@@ -203,6 +195,10 @@ std::string SamplePdaPath(const std::string& directory) {
 }
 
 bool EnsureSampleSet(const std::string& directory, std::string& error) {
+    if (directory.empty()) {
+        error = "no folder for the sample images: no home folder and no absolute XDG_DATA_HOME";
+        return false;
+    }
     Folder folder = Folder::New;
     if (!Inspect(directory, folder, error)) {
         return false;

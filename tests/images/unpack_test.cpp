@@ -10,6 +10,7 @@
 #include "images/integrated_image.h"
 #include "samples/sample_images.h"
 #include "tests/images/image_files.h"
+#include "tests/support/xdg_rule_check.h"
 
 namespace vantorel::images {
 namespace {
@@ -52,6 +53,22 @@ protected:
     RecordingView view;
     ImageSelection selection{(dir / "cache" / "vantorel").string()};
 };
+
+TEST(UnpackDirectoryPlace, ItIsInTheUsersCacheFolder) {
+    test::ExpectTheXdgRule("XDG_CACHE_HOME", ".cache/vantorel/unpacked", "vantorel/unpacked",
+                           [] { return fs::path(UnpackDirectory::DefaultPath()); });
+}
+
+// Without a home there is no directory: nothing is written, and no file outside it is named
+// (an empty path joined with "/eboot.eb0" would be a file in the root).
+TEST(UnpackDirectoryPlace, WithoutAPathNothingIsWrittenOrNamed) {
+    const UnpackDirectory nowhere{std::string()};
+    EXPECT_EQ(nowhere.FilePath(IMG_EBOOT), "");
+    UnpackDirectory writable{std::string()};
+    const std::vector<uint8_t> bytes(16, 0x5a);
+    const MemorySource source(bytes);
+    EXPECT_EQ(writable.Write(IMG_EBOOT, source, 0, bytes.size()), UnpackWrite::kCreateFailed);
+}
 
 TEST_F(UnpackTest, SampleImageUnpacksByteForByteIntoAPrivateDirectory) {
     samples::SampleSizes sizes;
