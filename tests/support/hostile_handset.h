@@ -34,6 +34,7 @@
 #include "link/link_platform.h"
 #include "link/usb_interface.h"
 #include "samples/sample_images.h"
+#include "tests/support/scripted_link.h"
 
 namespace vantorel::test {
 
@@ -65,29 +66,9 @@ private:
     size_t m_at = 0;
 };
 
-// A platform with nothing on it: the hostile link opens by script, not by enumeration.
-class NullPlatform final : public link::DeviceDirectory,
-                           public link::SerialOpener,
-                           public link::BulkOpener,
-                           public link::MessageSink {
-public:
-    std::optional<std::vector<std::string>> ListPresent(const link::Guid&) override {
-        return std::vector<std::string>{};
-    }
-    std::shared_ptr<link::SerialChannel> OpenExclusive(const std::string&) override {
-        return nullptr;
-    }
-    std::shared_ptr<link::BulkDevice> Open(const std::string&) override { return nullptr; }
-    void ShowMessage(const std::string&, const std::string&) override {}
-
-    link::LinkPlatform Platform() { return {*this, *this, *this, *this, clock}; }
-
-    const Clock clock{0.0};
-};
-
 class HostileLink final : public link::CUsbInterface {
 public:
-    HostileLink(NullPlatform& platform, ReplyScript& script)
+    HostileLink(EmptyPlatform& platform, ReplyScript& script)
         : CUsbInterface(platform.Platform()), m_script(script) {}
 
     bool Open(const link::Guid*, int, const char*) override {
@@ -377,7 +358,7 @@ inline HostileOutcome RunHostileHandset(const uint8_t* data, size_t size) {
     }
     constexpr int kSlot = 2;
     ReplyScript script(data + 2, size - 2);
-    NullPlatform platform;
+    EmptyPlatform platform;
     HostileLink handset(platform, script);
     RecordingHost host(script, kSlot);
     engine::DownloadImages images;
