@@ -11,6 +11,9 @@
 
 namespace vantorel::command_line {
 
+// Image files chosen per kind, in the order given.
+using ImageFiles = std::vector<std::pair<images::ImageKind, std::string>>;
+
 // One option check box to set, by its caption.
 struct OptionChoice {
     std::string caption;
@@ -21,7 +24,7 @@ struct OptionChoice {
 // option boxes, where records go and whether slots follow ports.
 struct StationChoices {
     // Files chosen per kind, in the order given; later ones win.
-    std::vector<std::pair<images::ImageKind, std::string>> imageFiles;
+    ImageFiles imageFiles;
     std::vector<OptionChoice> options;
     // Where batches leave their records; empty: the station's own folder. --no-records: none.
     std::string recordsDirectory;
@@ -29,6 +32,9 @@ struct StationChoices {
     bool bSlotsFollowPorts = false;
     std::optional<engine::SlotPortMap> portMap;
 };
+
+// Declares --eboot, --pda, --csc, --lang, --phone and --smd, each adding to `files`.
+void AddImageFileOptions(std::vector<CommandOption>& options, ImageFiles& files);
 
 // What a program adds to the help of two of these options: where slots can follow ports, and
 // what is bound when no map is given. Each starts with its own separator (" (...)", ";\n...").
