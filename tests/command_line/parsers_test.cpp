@@ -107,9 +107,9 @@ TEST(QtParser, ReadsOneDashWordsAsNamesWhenAsked) {
                             {SingleDashWords::Names, nullptr}))
         << error;
     EXPECT_EQ(taken, (std::vector<std::string>{"offscreen", "xcb"}));
-    // As letters, "-platform" is -p -l -a ...: the first letter no option has is named.
+    // As letters, "-platform" is -p -l -a ...; the word is named, not its first letter.
     EXPECT_FALSE(ParseWithQt(options, {"-platform", "offscreen"}, error));
-    EXPECT_EQ(error, "unknown option -p");
+    EXPECT_EQ(error, "unknown option -platform");
 }
 #else
 INSTANTIATE_TEST_SUITE_P(Cli11Only, Parsers, ::testing::Values(&Cli11),

@@ -84,21 +84,8 @@ bool Parse(const std::vector<std::string>& words, Arguments& args, std::string& 
     return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    Arguments args;
-    std::string error;
-    if (!Parse(std::vector<std::string>(argv + 1, argv + argc), args, error)) {
-        return command_line::RefuseCommandLine("vantorel-record-check", error);
-    }
-    if (args.bHelp) {
-        Arguments unused;
-        std::fputs(
-            (kUsageIntro + command_line::FormatOptions(Options(unused), kHelpColumn)).c_str(),
-            stdout);
-        return 0;
-    }
+// What the records show against the command line: each problem as one line.
+std::vector<std::string> FindProblems(const Arguments& args) {
     std::vector<emulator::ChosenImage> chosen;
     for (const auto& [kind, path] : args.chosen) {
         chosen.push_back({kind, path});
@@ -124,6 +111,25 @@ int main(int argc, char** argv) {
             problems.push_back(name + ": flashed every image although it was pulled mid-run");
         }
     }
+    return problems;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Arguments args;
+    std::string error;
+    if (!Parse(std::vector<std::string>(argv + 1, argv + argc), args, error)) {
+        return command_line::RefuseCommandLine("vantorel-record-check", error);
+    }
+    if (args.bHelp) {
+        Arguments unused;
+        std::fputs(
+            (kUsageIntro + command_line::FormatOptions(Options(unused), kHelpColumn)).c_str(),
+            stdout);
+        return 0;
+    }
+    const std::vector<std::string> problems = FindProblems(args);
     for (const std::string& problem : problems) {
         std::printf("record-check: problem: %s\n", problem.c_str());
     }
