@@ -26,6 +26,10 @@ std::string NameOf(const std::string& path) {
     return path.substr(path.rfind('/') + 1);
 }
 
+void PrintTo(const ProgramLines& lines, std::ostream* out) {
+    *out << NameOf(lines.path);
+}
+
 class ProgramsTest : public ::testing::TestWithParam<ProgramLines> {
 protected:
     RunResult Run(const std::vector<std::string>& args) {
