@@ -49,6 +49,9 @@ inline constexpr int kLearnPorts = 1202;
 inline constexpr int kClearPorts = 1203;
 inline constexpr int kLoadPorts = 1204;
 inline constexpr int kPortMapText = 1205;
+// Slots that run on their own for a shift, and the shift's counts beside the device count.
+inline constexpr int kSlotsRunOnTheirOwn = 1210;
+inline constexpr int kShiftCount = 1211;
 }  // namespace ctl
 
 // Locked and unlocked with the operator controls: the map stays as it is during a batch.

@@ -233,6 +233,9 @@ QWidget* CVantorelDlg::BuildLogArea() {
     auto* count = new QLabel(area);
     m_controls.Add(ctl::kDetectedCount, count);
     column->addWidget(count);
+    auto* shift = new QLabel(area);  // empty unless slots run on their own
+    m_controls.Add(ctl::kShiftCount, shift);
+    column->addWidget(shift);
 
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     m_pMainLogEdit = new CLogView(area);

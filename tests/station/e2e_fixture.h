@@ -31,6 +31,7 @@ protected:
     static constexpr double kE2eTimeScale = 0.002;
 
     E2eTest() : StationTest(kE2eTimeScale) {}
+    explicit E2eTest(double timeScale) : StationTest(timeScale) {}
 
     void SetUp() override;
     void TearDown() override;
