@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/handset_setup.h"
+#include "bench/shift_plan.h"
 #include "engine/slot_port_map.h"
 #include "images/image_kind.h"
 
@@ -53,6 +54,8 @@ struct BenchArguments {
     std::optional<engine::SlotPortMap> portMap;
     // Headless: the emulated handsets (0-based rows) in the order they are plugged in.
     std::vector<int> plugOrder;
+    // Headless: a shift of handsets swapped by a simulated operator instead of one batch.
+    std::optional<ShiftPlan> shift;
     double timeScale = 0.1;
     std::chrono::seconds timeout{600};
 

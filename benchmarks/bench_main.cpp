@@ -5,7 +5,7 @@
 //
 //   vantorel-benchmarks [--quick] [--runs N] [--json FILE] [--only GROUP]... [--benchmark_...]
 //
-// GROUP is one of bytesum, one_slot, eight_slots, memory, console, soak.
+// GROUP is one of bytesum, one_slot, eight_slots, memory, console, soak, shift.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -20,6 +20,7 @@
 #include "base/process_memory.h"
 #include "benchmarks/bench_files.h"
 #include "benchmarks/figure_runs.h"
+#include "benchmarks/shift_figures.h"
 #include "benchmarks/soak_child.h"
 #include "benchmarks/station_child.h"
 
@@ -123,6 +124,9 @@ int main(int argc, char** argv) {
     }
     if (wanted("soak")) {
         AddSoakFigures(plan, figures);
+    }
+    if (wanted("shift")) {
+        AddShiftFigures(plan, figures);
     }
     AddMachineFigures("after", figures);
     benchmark::Shutdown();
