@@ -12,6 +12,7 @@
 #include "bench/image_plan.h"
 #include "bench/sample_directory.h"
 #include "bench/shift_run.h"
+#include "command_line/command_option.h"
 #include "console/program_start.h"
 #include "console/string_resource.h"
 #include "resources/string_table.h"
@@ -22,8 +23,7 @@ using namespace vantorel::bench;
 namespace {
 
 int Refuse(const std::string& error) {
-    std::fprintf(stderr, "vantorel-bench: %s\nTry 'vantorel-bench --help'.\n", error.c_str());
-    return kExitBadArguments;
+    return command_line::RefuseCommandLine("vantorel-bench", error);
 }
 
 }  // namespace
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
         return Refuse(error);
     }
     if (args.bHelp) {
-        std::fputs(kBenchUsage, stdout);
+        std::fputs(BenchUsage().c_str(), stdout);
         return kExitPassed;
     }
     if (args.bVersion) {
