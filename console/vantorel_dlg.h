@@ -259,6 +259,12 @@ public:
     // arriving handset starts at once, and an ended slot waits for its handset's pull.
     bool m_bPipelined = false;
     ShiftCounters m_shift;
+    // Every handset that ended in the shift, in order: its device name and whether it was done.
+    struct EndedHandset {
+        std::string deviceName;
+        bool bDone = false;
+    };
+    std::vector<EndedHandset> m_shiftEnded;
     void StartShift();
     // An arrival while the shift runs. False when it is no new handset: a running slot's own
     // handset (back from its reboot). An ended slot whose socket the arrival takes is freed

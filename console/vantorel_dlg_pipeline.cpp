@@ -34,6 +34,7 @@ std::string SocketOf(const std::string& path) {
 void CVantorelDlg::StartShift() {
     m_bPipelined = true;
     m_shiftBatch.reset();
+    m_shiftEnded.clear();
     m_shift.Start(std::chrono::steady_clock::now(), m_clock.scale());
     m_controls.SetText(ctl::kShiftCount,
                        QStringLiteral("Shift: ") +
@@ -96,6 +97,7 @@ void CVantorelDlg::StartSlotOnItsOwn(int slot) {
 
 void CVantorelDlg::OnShiftSlotEnded(int slot, bool bDone) {
     m_shift.Count(bDone);
+    m_shiftEnded.push_back({m_strDeviceName[slot], bDone});
     const std::string counts = m_shift.Text(std::chrono::steady_clock::now());
     AppendMainLog("[Shift] PDA %d %s: %s\r\n", slot + 1, bDone ? "done" : "failed", counts.c_str());
     m_controls.SetText(ctl::kShiftCount,
@@ -146,6 +148,7 @@ void CVantorelDlg::StopShiftSlots(const char* action) {
         const std::string why = std::string("Stopped by ") + action;
         RecordSlotEnd(slot, 0, why);
         m_shift.Count(false);
+        m_shiftEnded.push_back({m_strDeviceName[slot], false});
         AppendMainLog("[Shift] PDA %d stopped by %s: %s\r\n", slot + 1, action,
                       m_shift.Text(std::chrono::steady_clock::now()).c_str());
     }

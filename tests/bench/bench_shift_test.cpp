@@ -4,6 +4,7 @@
 
 #include <regex>
 #include <set>
+#include <thread>
 
 #include "bench/bench_arguments.h"
 #include "bench/shift_plan.h"
@@ -69,6 +70,35 @@ TEST_P(ShiftProgramTest, ASocketWhoseHandsetsFailFailsTheShiftAndTheOthersGoOn) 
 
 INSTANTIATE_TEST_SUITE_P(Modes, ShiftProgramTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Pipelined" : "Batches"; });
+
+// An external handset that comes while the emulated one downloads is flashed as it arrives,
+// and the run waits for it to end.
+TEST(PipelinedTtyTest, AnExternalHandsetIsFlashedAsItArrivesAndTheRunWaitsForIt) {
+    vantorel::test::TempDir scratch;
+    const std::string link = (scratch / "ext-handset").string();
+    ChildProcess bench(
+        VANTOREL_BENCH_PROGRAM,
+        {"--headless", "--handsets", "1", "--tty", link, "--images", (scratch / "images").string(),
+         "--time-scale", "0.01", "--no-records", "--check", "Slots run on their own"},
+        {"XDG_DATA_HOME=" + (scratch / "data").string(),
+         "XDG_STATE_HOME=" + (scratch / "state").string()},
+        (scratch / "bench.out").string(), (scratch / "bench.err").string());
+    ASSERT_TRUE(bench.Started());
+    // Well after the emulated handset ended and beyond the batch run's wait for attaching:
+    // only a run that waits for every named handset to end still sees this one.
+    std::this_thread::sleep_for(5s);
+    ChildProcess handset(VANTOREL_PTY_HANDSET_PROGRAM, {"--clock-scale", "0.01", "--link", link},
+                         {}, (scratch / "handset.out").string(),
+                         (scratch / "handset.err").string());
+    ASSERT_TRUE(handset.Started());
+    const int exitCode = bench.Wait(120s);
+    const std::string out = ReadText((scratch / "bench.out").string());
+    EXPECT_EQ(exitCode, 0) << out << ReadText((scratch / "bench.err").string());
+    EXPECT_NE(out.find("result: passed, 2 of 2 handset(s) done\n"), std::string::npos) << out;
+    EXPECT_EQ(handset.Wait(20s), 0);
+    EXPECT_NE(ReadText((scratch / "handset.out").string()).find("reboots=1 launched=1"),
+              std::string::npos);
+}
 
 TEST(ShiftArgumentsTest, AShiftIsHeadlessAndItsDetailsNeedIt) {
     BenchArguments args;
