@@ -60,6 +60,13 @@ bool CVantorelDlg::TakeArrivalIntoShift(const std::string& name) {
             FreeEndedSlot(slot, "a new handset took its socket");
         }
     }
+    if (m_nDetectedCount >= kSlotCount) {
+        // Every slot holds a handset: ended ones wait for their pull, as the operator sees.
+        AppendMainLog(
+            "[Shift] No free slot for the handset on %s: pull a handset that ended, or press "
+            "its slot's reset button, then plug this one in again.\r\n",
+            socket.c_str());
+    }
     return true;
 }
 

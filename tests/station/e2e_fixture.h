@@ -36,6 +36,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // A new station whose batches leave their records under `root`.
+    void KeepRecordsIn(const std::filesystem::path& root);
     // Writes the synthetic image set into the test's directory.
     tools::SampleSet WriteSamples(const tools::SampleSizes& sizes = {});
 

@@ -31,10 +31,7 @@ protected:
 
     void SetUp() override {
         E2eTest::SetUp();
-        dlg.reset();
-        dlg = std::make_unique<CVantorelDlg>(ConsoleEnvironment{
-            bus, bus, bus, GetParam(), clock, sync, prompts, &hotplug, records.Path(), {}});
-        dlg->OnInitDialog();
+        KeepRecordsIn(records.Path());
     }
 
     // EBoot and PDA (a reboot between them), the option on, Detect.
