@@ -112,6 +112,8 @@ QWidget* BenchPanel::BuildHandsetTable() {
         widgets.replace = new QPushButton(QStringLiteral("Replace"), group);
         widgets.replace->setToolTip(
             QStringLiteral("Pull this handset and plug a new one into its socket"));
+        widgets.replace->setMinimumWidth(0);
+        widgets.replace->setMaximumWidth(widgets.plug->maximumWidth());
         // A pseudo-terminal's link is known by its name; the tip tells where it lives.
         widgets.port = new QLabel(Text(view.port).section(QChar('/'), -1), group);
         widgets.port->setToolTip(Text(view.port));
@@ -154,10 +156,8 @@ QWidget* BenchPanel::BuildHandsetTable() {
         widgets.fault->setCurrentIndex(view.faultChoice);
 
         const int setupRow = 1 + 2 * row;
-        auto* buttons = new QHBoxLayout;
-        buttons->addWidget(widgets.plug);
-        buttons->addWidget(widgets.replace);
-        grid->addLayout(buttons, setupRow, 0);
+        grid->addWidget(widgets.plug, setupRow, 0);
+        grid->addWidget(widgets.replace, setupRow + 1, 0, Qt::AlignTop);
         grid->addWidget(widgets.port, setupRow, 1);
         grid->addWidget(widgets.slot, setupRow, 2);
         grid->addWidget(widgets.protocolVersion, setupRow, 3);

@@ -37,6 +37,7 @@ inline constexpr int kLanguageCombo = 1090;
 inline constexpr int kCscCombo = 1100;
 // Options that have handlers of their own.
 inline constexpr int kSmdBinary = 1097;
+inline constexpr int kNoLaunch = 1102;
 inline constexpr int kControlSector = 1104;
 inline constexpr int kSetUgm = 1088;
 inline constexpr int kRamSectorMb = 1081;
