@@ -102,6 +102,7 @@ TEST_P(PipelineTest, HandsetsArriveDuringDownloadsAndARebootReturnsToItsOwnSlot)
     EXPECT_TRUE(MainLogHas("PDADetectEvent1\r\n")) << MainLog();
     EXPECT_TRUE(MainLogHas("[Setup:1] Device is Re-Connected.")) << MainLog();
     EXPECT_EQ(CountSlots(SLOT_WAITING), 5) << "the return took no second slot";
+    EXPECT_EQ(SlotLog(3), "") << "the return was tried as a new arrival in PDA 4";
     ExpectFlashed(first, chosen);
     ExpectFlashed(second, chosen);
     ExpectFlashed(third, chosen);
