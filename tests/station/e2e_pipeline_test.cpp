@@ -201,6 +201,10 @@ TEST_P(PipelineTest, AShiftKeepsOneFolderWithALinePerHandsetAndAsksBeforeResetAl
     EXPECT_TRUE(prompts.confirmations[0].contains("1 handset(s) are still being flashed"));
     EXPECT_EQ(State(1), SLOT_DOWNLOADING) << "kept running when the operator cancels";
     EXPECT_EQ(State(0), SLOT_DONE);
+    EXPECT_FALSE(dlg->OnClose()) << "quitting asks too";
+    ASSERT_EQ(prompts.confirmations.size(), 2u);
+    EXPECT_TRUE(prompts.confirmations[1].startsWith("Now Downloading! Quit Anyway?"));
+    EXPECT_EQ(State(1), SLOT_DOWNLOADING);
 
     prompts.bConfirm = true;
     dlg->Controls().As<QAbstractButton>(ctl::kResetAll)->click();
