@@ -133,6 +133,10 @@ QGroupBox* CVantorelDlg::BuildOptionsGroup() {
     column->insertLayout(column->indexOf(GetDlgItem(ctl::kNoLaunch)), noLaunchRow);
     noLaunchRow->addWidget(GetDlgItem(ctl::kNoLaunch));
     noLaunchRow->addWidget(GetDlgItem(ctl::kSlotsRunOnTheirOwn));
+    GetDlgItem(ctl::kSlotsRunOnTheirOwn)
+        ->setToolTip(QStringLiteral(
+            "A shift instead of batches: after Detect each handset starts as it is plugged in, "
+            "and a slot that ended is free again once its handset is pulled."));
     noLaunchRow->addStretch(1);
 
     // "Control Sector" and the sector size in megabytes that it unlocks share a row.
