@@ -53,6 +53,9 @@ struct Given {
     bool bTimeout = false;
     bool bPlugOrder = false;
     bool bReversePlugs = false;
+    // The shift's operator and handsets, kept until --shift says whether there is one.
+    ShiftPlan shift;
+    bool bShiftDetail = false;  // --swap-seconds or --handset-spread
     std::string allSettings;
     std::vector<std::string> settings = std::vector<std::string>(kBenchSlots);
 
@@ -79,6 +82,16 @@ bool ParseScale(const std::string& text, double& scale) {
         return false;
     }
     scale = parsed;
+    return true;
+}
+
+bool ParseSeconds(const std::string& text, double& seconds) {
+    char* end = nullptr;
+    const double parsed = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(parsed >= 0.0) || parsed > 3600.0) {
+        return false;
+    }
+    seconds = parsed;
     return true;
 }
 
@@ -242,6 +255,32 @@ std::vector<CommandOption> TailOptions(BenchArguments& out, Given& given) {
          [&out, &given](const std::string& value) { return TakePlugOrder(value, out, given); }},
         {"--report", "FILE", "headless: also append each handset's report line to FILE",
          [&out](const std::string& value) { return TakeReportFile(value, out); }},
+        {"--shift", "N",
+         "headless: a shift of N handsets through the emulated handsets'\n"
+         "sockets instead of one batch; a simulated operator replaces each\n"
+         "handset after its slot ended, one at a time, and every handset\n"
+         "is checked byte for byte; prints the handsets per hour. In\n"
+         "batches unless --check 'Slots run on their own'",
+         [&given](const std::string& value) {
+             return RefusedUnless(ParseInt(value, 1, 100000, given.shift.nHandsets),
+                                  "a number of handsets from 1 to 100000");
+         }},
+        {"--swap-seconds", "S",
+         "with --shift: protocol seconds the operator takes to replace a\n"
+         "handset (default 10)",
+         [&given](const std::string& value) {
+             given.bShiftDetail = true;
+             return RefusedUnless(ParseSeconds(value, given.shift.swapSeconds),
+                                  "seconds from 0 to 3600");
+         }},
+        {"--handset-spread", "PERCENT",
+         "with --shift: each handset's flash time differs by up to this many\n"
+         "percent either way (default 0)",
+         [&given](const std::string& value) {
+             given.bShiftDetail = true;
+             return RefusedUnless(ParseInt(value, 0, 90, given.shift.spreadPercent),
+                                  "a percentage from 0 to 90");
+         }},
         command_line::HelpOption(out.bHelp),
         {"--version", "", "the bench's version", command_line::Sets(out.bVersion)},
     };
@@ -275,6 +314,16 @@ std::optional<std::string> CombinationProblem(const BenchArguments& out, const G
     }
     if (given.bPlugOrder && (!out.bHeadless || out.bReal)) {
         return "--plug-order is for --headless runs of emulated handsets";
+    }
+    const bool bShift = given.shift.nHandsets > 0;
+    if (bShift && (!out.bHeadless || out.bReal)) {
+        return "--shift is for --headless runs of emulated handsets";
+    }
+    if (given.bShiftDetail && !bShift) {
+        return "--swap-seconds and --handset-spread describe a --shift";
+    }
+    if (bShift && (given.bHandsets || given.bPlugOrder)) {
+        return "--shift plugs its handsets itself: drop --handsets and --plug-order";
     }
     return std::nullopt;
 }
@@ -423,6 +472,9 @@ bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& o
     if (auto problem = CombinationProblem(out, given)) {
         error = *problem;
         return false;
+    }
+    if (given.shift.nHandsets > 0) {
+        out.shift = given.shift;
     }
     return out.bReal ? FinishRealArguments(out, given, error)
                      : FinishEmulatedArguments(out, given, error);

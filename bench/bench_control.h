@@ -34,6 +34,9 @@ public:
     virtual BenchHandsetView Handset(int row) const = 0;
     virtual void Plug(int row) = 0;
     virtual void Unplug(int row) = 0;
+    // Pulls the handset and plugs a new one into its socket (same setup, empty record), as
+    // an operator swaps handsets in a shift.
+    virtual void Replace(int row) = 0;
     // Takes effect when the handset is next plugged in. False, with the reason, for a
     // setting the emulator does not take.
     virtual bool SetHandsetSetup(int row, uint32_t protocolVersion,

@@ -11,6 +11,7 @@
 #include "bench/headless_run.h"
 #include "bench/image_plan.h"
 #include "bench/sample_directory.h"
+#include "bench/shift_run.h"
 #include "command_line/command_option.h"
 #include "console/program_start.h"
 #include "console/string_resource.h"
@@ -74,6 +75,9 @@ int main(int argc, char** argv) {
     if (!bench.IsUsable(error)) {
         std::fprintf(stderr, "vantorel-bench: %s\n", error.c_str());
         return kExitFailed;
+    }
+    if (args.bHeadless && args.shift) {
+        return RunShift(args, chosen, bench);
     }
     if (args.bHeadless) {
         return RunHeadless(args, chosen, bench);

@@ -109,6 +109,11 @@ QWidget* BenchPanel::BuildHandsetTable() {
         widgets.plug->setMinimumWidth(0);
         widgets.plug->setMaximumWidth(
             widgets.plug->fontMetrics().horizontalAdvance(QStringLiteral("Unplug")) + 24);
+        widgets.replace = new QPushButton(QStringLiteral("Replace"), group);
+        widgets.replace->setToolTip(
+            QStringLiteral("Pull this handset and plug a new one into its socket"));
+        widgets.replace->setMinimumWidth(0);
+        widgets.replace->setMaximumWidth(widgets.plug->maximumWidth());
         // A pseudo-terminal's link is known by its name; the tip tells where it lives.
         widgets.port = new QLabel(Text(view.port).section(QChar('/'), -1), group);
         widgets.port->setToolTip(Text(view.port));
@@ -152,6 +157,7 @@ QWidget* BenchPanel::BuildHandsetTable() {
 
         const int setupRow = 1 + 2 * row;
         grid->addWidget(widgets.plug, setupRow, 0);
+        grid->addWidget(widgets.replace, setupRow + 1, 0, Qt::AlignTop);
         grid->addWidget(widgets.port, setupRow, 1);
         grid->addWidget(widgets.slot, setupRow, 2);
         grid->addWidget(widgets.protocolVersion, setupRow, 3);
@@ -160,6 +166,11 @@ QWidget* BenchPanel::BuildHandsetTable() {
         grid->addWidget(widgets.now, setupRow + 1, 1, 1, 5);
 
         connect(widgets.plug, &QPushButton::clicked, this, [this, row] { OnPlugClicked(row); });
+        connect(widgets.replace, &QPushButton::clicked, this, [this, row] {
+            OnSetupEdited(row);
+            m_control.Replace(row);
+            Refresh();
+        });
         connect(widgets.protocolVersion, &QSpinBox::editingFinished, this,
                 [this, row] { OnSetupEdited(row); });
         connect(widgets.bootLoaderVersion, &QLineEdit::editingFinished, this,

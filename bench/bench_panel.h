@@ -27,6 +27,7 @@ public:
     void Refresh();
 
     QPushButton* PlugButton(int row) const { return m_rows[row].plug; }
+    QPushButton* ReplaceButton(int row) const { return m_rows[row].replace; }
     QComboBox* SpeedBox() const { return m_speed; }
 
 signals:
@@ -39,6 +40,7 @@ protected:
 private:
     struct Row {
         QPushButton* plug = nullptr;
+        QPushButton* replace = nullptr;  // pull and plug a new handset, in one click
         QLabel* port = nullptr;
         QLabel* slot = nullptr;
         QSpinBox* protocolVersion = nullptr;

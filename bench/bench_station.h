@@ -46,6 +46,7 @@ public:
     bench::BenchHandsetView Handset(int row) const override;
     void Plug(int row) override { m_bench.Plug(row); }
     void Unplug(int row) override { m_bench.Unplug(row); }
+    void Replace(int row) override { m_bench.Replace(row); }
     bool SetHandsetSetup(int row, uint32_t protocolVersion, const std::string& bootLoaderVersion,
                          int faultChoice, std::string& error) override;
     std::vector<std::string> FaultCaptions() const override;

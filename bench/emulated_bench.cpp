@@ -136,6 +136,12 @@ void EmulatedBench::Unplug(int row) {
     }
 }
 
+void EmulatedBench::Replace(int row) {
+    Unplug(row);
+    m_rows[row].bSetupChanged = true;  // a new handset, not the same one again
+    Plug(row);
+}
+
 bool EmulatedBench::WaitUntilPlugged(int row, std::chrono::nanoseconds bound) const {
     return m_rows[row].runner && m_rows[row].runner->WaitUntilPlugged(bound);
 }

@@ -71,6 +71,8 @@ public:
     // A handset that left, or whose setup changed, comes back fresh, with an empty record.
     void Plug(int row);
     void Unplug(int row);
+    // Pulls the handset, if plugged, and plugs a new one with the same setup into its socket.
+    void Replace(int row);
     bool WaitUntilPlugged(int row, std::chrono::nanoseconds bound) const;
     // Plugged in by the operator and not gone since (it may be rebooting).
     bool IsPluggedIn(int row) const;

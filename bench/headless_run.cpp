@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QObject>
+#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -33,6 +34,16 @@ std::vector<ExpectedHandset> ExpectedHandsets(const BenchArguments& args, Emulat
         expected.push_back({path, path, std::nullopt});
     }
     return expected;
+}
+
+// With slots that run on their own: each named handset has ended in the shift.
+bool EveryHandsetEnded(const console::CVantorelDlg& dlg,
+                       const std::vector<ExpectedHandset>& handsets) {
+    return std::all_of(handsets.begin(), handsets.end(), [&](const ExpectedHandset& handset) {
+        return std::any_of(
+            dlg.m_shiftEnded.begin(), dlg.m_shiftEnded.end(),
+            [&](const auto& ended) { return ended.deviceName == handset.instanceName; });
+    });
 }
 
 }  // namespace
@@ -69,6 +80,13 @@ int RunHeadless(const BenchArguments& args, const std::vector<emulator::ChosenIm
             Note("handset " + bench.PortName(row) + " could not be plugged in");
         }
         waitForAttached(attached + 1);
+    }
+    if (station.Dialog().m_bPipelined) {
+        // Each handset started as it arrived; external ones may still come.
+        const std::vector<ExpectedHandset> handsets = ExpectedHandsets(args, bench);
+        const bool bEnded = bench::StationScript::WaitUntil(
+            [&] { return EveryHandsetEnded(station.Dialog(), handsets); }, station.Remaining());
+        return station.Report(ExpectedHandsets(args, bench), chosen, bEnded);
     }
     // External handsets that appear later still get their time.
     const int expected = args.nHandsets + static_cast<int>(bench.TtyPaths().size());

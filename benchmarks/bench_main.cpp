@@ -5,7 +5,7 @@
 //
 //   vantorel-benchmarks [--quick] [--runs N] [--json FILE] [--only GROUP]... [--benchmark_...]
 //
-// GROUP is one of bytesum, one_slot, eight_slots, memory, console, soak.
+// GROUP is one of bytesum, one_slot, eight_slots, memory, console, soak, shift.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -19,6 +19,7 @@
 #include "benchmarks/bench_files.h"
 #include "benchmarks/benchmark_arguments.h"
 #include "benchmarks/figure_runs.h"
+#include "benchmarks/shift_figures.h"
 #include "benchmarks/soak_child.h"
 #include "benchmarks/station_child.h"
 #include "command_line/command_option.h"
@@ -104,6 +105,9 @@ int main(int argc, char** argv) {
     }
     if (wanted("soak")) {
         AddSoakFigures(plan, figures);
+    }
+    if (wanted("shift")) {
+        AddShiftFigures(plan, figures);
     }
     AddMachineFigures("after", figures);
     benchmark::Shutdown();

@@ -92,6 +92,7 @@ BenchPlan BenchPlan::Quick() {
     plan.stormLinesPerBatch = 2000;
     plan.soakBatches = 4;
     plan.soakBaselineBatch = 2;
+    plan.shiftHandsets = 12;
     return plan;
 }
 

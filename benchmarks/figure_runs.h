@@ -26,6 +26,11 @@ struct BenchPlan {
     int stormLinesPerBatch = 20000;
     int soakBatches = 500;
     int soakBaselineBatch = 10;
+    // Shifts of handsets swapped by one operator (AddShiftFigures).
+    int shiftHandsets = 40;
+    double shiftSwapSeconds = 10;
+    int shiftSpreadPercent = 20;
+    double shiftTimeScale = 0.01;
     std::string selfPath;  // this program, started again as the station process
     std::string scratchDir;
 

@@ -37,6 +37,7 @@ inline constexpr int kLanguageCombo = 1090;
 inline constexpr int kCscCombo = 1100;
 // Options that have handlers of their own.
 inline constexpr int kSmdBinary = 1097;
+inline constexpr int kNoLaunch = 1102;
 inline constexpr int kControlSector = 1104;
 inline constexpr int kSetUgm = 1088;
 inline constexpr int kRamSectorMb = 1081;
@@ -49,6 +50,9 @@ inline constexpr int kLearnPorts = 1202;
 inline constexpr int kClearPorts = 1203;
 inline constexpr int kLoadPorts = 1204;
 inline constexpr int kPortMapText = 1205;
+// Slots that run on their own for a shift, and the shift's counts beside the device count.
+inline constexpr int kSlotsRunOnTheirOwn = 1210;
+inline constexpr int kShiftCount = 1211;
 }  // namespace ctl
 
 // Locked and unlocked with the operator controls: the map stays as it is during a batch.

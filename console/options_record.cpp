@@ -9,10 +9,11 @@ namespace {
 
 using R = OptionsRecord;
 
-constexpr std::array<OptionCheckBox, 20> kCheckBoxes{{
+constexpr std::array<OptionCheckBox, 21> kCheckBoxes{{
     {1047, "Start downloading immediately", &R::m_bStartImmediately, true},
     {1096, "Wait after download", &R::m_bWaitAfterDownload, true},
     {1102, "NoLaunch", &R::m_bNoLaunch, true},
+    {1210, "Slots run on their own", &R::m_bSlotsRunOnTheirOwn, true},
     {1097, "SMD Binary", &R::m_bSmdBinary, true},
     {1101, "Set priority bit", &R::m_bSetPriorityBit, true},
     {1084, "Erase CSC", &R::m_bEraseCsc, false},

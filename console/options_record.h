@@ -34,6 +34,9 @@ struct OptionsRecord {
     // "Slots follow ports": each arrival takes the slot bound to its USB port instead of the
     // next free one. Kept across runs with the port map, so not among the boxes below.
     int32_t m_bSlotsFollowPorts = 0;
+    // "Slots run on their own": each slot starts as its handset arrives and frees itself when
+    // the handset is pulled, for a whole shift; off, the station works in batches.
+    int32_t m_bSlotsRunOnTheirOwn = 0;
 };
 
 // One option check box: its control, caption, member and whether the operator sees it.

@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <latch>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -20,6 +21,7 @@
 #include "console/failure_reasons.h"
 #include "console/log_book.h"
 #include "console/options_record.h"
+#include "console/shift_counters.h"
 #include "console/slot_pace.h"
 #include "console/slot_state.h"
 #include "console/stack_int.h"
@@ -252,6 +254,36 @@ public:
     engine::SlotPortMap m_portMap;
     engine::PortLearning m_portLearning;
 
+    // --- Slots that run on their own (vantorel_dlg_pipeline.cpp) ---
+    // Taken from the option at Detect and kept for the whole shift, until Reset All: each
+    // arriving handset starts at once, and an ended slot waits for its handset's pull.
+    bool m_bPipelined = false;
+    ShiftCounters m_shift;
+    // Every handset that ended in the shift, in order: its device name and whether it was done.
+    struct EndedHandset {
+        std::string deviceName;
+        bool bDone = false;
+    };
+    std::vector<EndedHandset> m_shiftEnded;
+    void StartShift();
+    // An arrival while the shift runs. False when it is no new handset: a running slot's own
+    // handset (back from its reboot). An ended slot whose socket the arrival takes is freed
+    // first, as a socket holds one handset.
+    bool TakeArrivalIntoShift(const std::string& name);
+    // A failed slot's handset pulled: the slot is free again.
+    void OnShiftRemoval(const std::string& name);
+    // The slot's handset was just attached: its worker starts now, beside the running ones.
+    void StartSlotOnItsOwn(int slot);
+    void OnShiftSlotEnded(int slot, bool bDone);
+    void FreeEndedSlot(int slot, const char* why);
+    int RunningSlotCount() const;
+    // Reset All or quitting while slots still download: true when the operator agrees to
+    // stop them. `action` names what is asked ("Reset All", "Quit").
+    bool ConfirmStopRunningSlots(const char* action);
+    // Stops every worker; the slots that still ran end as failed in the shift's counts and
+    // records, stopped by `action`.
+    void StopShiftSlots(const char* action);
+
 public slots:
     // The window's close button comes here (Escape does not close the station).
     void reject() override;
@@ -276,6 +308,15 @@ private:
     void RecordSlotEnd(int slot, uint32_t code, const std::string& statusText);
     // How the batch ended, as its summary says ("finished", "quit", "reset all").
     void RecordBatchEnd(const char* end);
+
+    // The images and options that a run's workers are handed (vantorel_dlg_start.cpp).
+    struct Batch;
+    std::shared_ptr<Batch> MakeBatch();
+    void LogChosenImages(const engine::DownloadImages& images);
+    // Creates the slot's worker; it waits at `gate` before it starts.
+    void LaunchWorker(int slot, const std::shared_ptr<Batch>& batch,
+                      const std::shared_ptr<std::latch>& gate, bool bWaitAfterDownload);
+    std::shared_ptr<Batch> m_shiftBatch;  // the shift's, from its first start on
 
     // Layout (vantorel_dlg_layout.cpp).
     void BuildLayout();

@@ -22,6 +22,13 @@ void CVantorelDlg::reject() {
 }
 
 bool CVantorelDlg::OnClose() {
+    if (m_bPipelined) {
+        if (!ConfirmStopRunningSlots("Quit")) {
+            return false;
+        }
+        // A shift ends when the station quits: its running slots stop first, so it counts them.
+        StopShiftSlots("Quit");
+    }
     const bool bBatchRunning =
         m_nDetectedCount != 0 && m_nDetectedCount != m_nSuccessCount + m_nFailCount;
     if (bBatchRunning && !m_env.prompts.ConfirmOkCancel(

@@ -63,6 +63,10 @@ void CVantorelDlg::OnDeviceChange(link::DeviceEventKind kind, const std::string&
             RefreshDetectedCount();
             return;
         }
+        if (m_bPipelined && !TakeArrivalIntoShift(name)) {
+            RefreshDetectedCount();
+            return;
+        }
         if (slot == kSlotCount) {
             ReportArrivalDuringRun(name);
         }
@@ -78,6 +82,9 @@ void CVantorelDlg::OnDeviceChange(link::DeviceEventKind kind, const std::string&
 
     if (m_bDetecting == 0) {
         return;
+    }
+    if (m_bPipelined) {
+        OnShiftRemoval(name);
     }
     for (int slot = 0; slot < kSlotCount; ++slot) {
         link::CUsbInterface& usb = *m_pUsb[slot];
@@ -140,7 +147,10 @@ int CVantorelDlg::AttachHandset(const std::string& arrivalName) {
     SetSlotLabelColour(slot, kReadyColour);
     m_prgSlot[slot]->SetWindowText(QStringLiteral("Ready to download..."));
 
-    if (m_options.m_bStartImmediately != 0 || m_nDetectedCount == kSlotCount) {
+    if (m_bPipelined) {
+        QMetaObject::invokeMethod(
+            this, [this, slot] { StartSlotOnItsOwn(slot); }, Qt::QueuedConnection);
+    } else if (m_options.m_bStartImmediately != 0 || m_nDetectedCount == kSlotCount) {
         // Posted, so the start runs after this handler has returned.
         QMetaObject::invokeMethod(
             this, [this] { OnStartDownloading(); }, Qt::QueuedConnection);

@@ -124,10 +124,20 @@ QGroupBox* CVantorelDlg::BuildOptionsGroup() {
         auto* box = new QCheckBox(QString::fromLatin1(option.caption), group);
         box->setVisible(option.bShown);
         m_controls.Add(option.id, box);
-        if (option.id != ctl::kControlSector) {
+        if (option.id != ctl::kControlSector && option.id != ctl::kSlotsRunOnTheirOwn) {
             column->addWidget(box);
         }
     }
+    // Beside "NoLaunch", so the window needs no taller a screen than before.
+    auto* noLaunchRow = new QHBoxLayout;
+    column->insertLayout(column->indexOf(GetDlgItem(ctl::kNoLaunch)), noLaunchRow);
+    noLaunchRow->addWidget(GetDlgItem(ctl::kNoLaunch));
+    noLaunchRow->addWidget(GetDlgItem(ctl::kSlotsRunOnTheirOwn));
+    GetDlgItem(ctl::kSlotsRunOnTheirOwn)
+        ->setToolTip(QStringLiteral(
+            "A shift instead of batches: after Detect each handset starts as it is plugged in, "
+            "and a slot that ended is free again once its handset is pulled."));
+    noLaunchRow->addStretch(1);
 
     // "Control Sector" and the sector size in megabytes that it unlocks share a row.
     auto* sectorRow = new QHBoxLayout;
@@ -230,9 +240,14 @@ QWidget* CVantorelDlg::BuildLogArea() {
     auto* column = new QVBoxLayout(area);
     column->setContentsMargins(0, 0, 0, 0);
 
+    auto* countRow = new QHBoxLayout;
     auto* count = new QLabel(area);
     m_controls.Add(ctl::kDetectedCount, count);
-    column->addWidget(count);
+    countRow->addWidget(count);
+    auto* shift = new QLabel(area);  // empty unless slots run on their own
+    m_controls.Add(ctl::kShiftCount, shift);
+    countRow->addWidget(shift, 1);
+    column->addLayout(countRow);
 
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     m_pMainLogView = new CLogView(area);

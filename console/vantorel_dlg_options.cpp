@@ -39,6 +39,9 @@ void CVantorelDlg::OnBnClickedDetect() {
         AppendMainLog("[Setup] Slots follow ports: %d port(s) bound.\r\n", m_portMap.BoundCount());
     }
     m_dwEraseNvCase = BuildEraseNvCase(m_options);
+    if (m_options.m_bSlotsRunOnTheirOwn != 0) {
+        StartShift();
+    }
     m_bDetecting = 1;
     EnableOperatorControls(false);
     m_controls.Enable(ctl::kResetAll, true);

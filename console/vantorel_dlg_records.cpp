@@ -80,13 +80,26 @@ void CVantorelDlg::RecordSlotEnd(int slot, uint32_t code, const std::string& sta
 }
 
 void CVantorelDlg::RecordBatchEnd(const char* end) {
-    if (m_records) {
+    if (!m_records) {
+        return;
+    }
+    if (!m_bPipelined) {
         m_records->BatchEnded({{},
                                std::chrono::system_clock::now(),
                                m_nDetectedCount,
                                m_nSuccessCount,
                                m_nFailCount,
                                end});
+        return;
+    }
+    // A shift counts every handset that ended in it, not the slots that hold one now.
+    const int ended = m_shift.Done() + m_shift.Failed();
+    records::BatchSummary summary{
+        {}, std::chrono::system_clock::now(), ended, m_shift.Done(), m_shift.Failed(), end};
+    if (summary.end == records::kRunningEnd) {
+        m_records->SummaryForNow(std::move(summary));
+    } else {
+        m_records->BatchEnded(std::move(summary));
     }
 }
 

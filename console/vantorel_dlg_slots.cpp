@@ -46,6 +46,9 @@ void CVantorelDlg::ResetAllSlots() {
     m_pMainLogView->Clear();
     m_pAuxLogView->Clear();
     m_bDetecting = 0;
+    m_bPipelined = false;
+    m_shiftBatch.reset();
+    m_controls.SetText(ctl::kShiftCount, QString());
     for (int slot = kSlotCount - 1; slot >= 0; --slot) {
         ResetSlot(slot);
     }
@@ -59,6 +62,13 @@ void CVantorelDlg::ResetAllSlots() {
 }
 
 void CVantorelDlg::OnBnClickedResetAll() {
+    if (m_bPipelined) {
+        // The shift ends here: its running slots stop first, so that it counts them.
+        if (!ConfirmStopRunningSlots("Reset All")) {
+            return;
+        }
+        StopShiftSlots("Reset All");
+    }
     RecordBatchEnd("reset all");  // nothing when the batch ended by itself
     while (!m_stackFreeSlots.IsEmpty()) {
         m_stackFreeSlots.Pop();
@@ -72,6 +82,10 @@ void CVantorelDlg::OnBnClickedResetAll() {
 }
 
 void CVantorelDlg::OnBnClickedResetSlot(int slot) {
+    if (m_bPipelined && m_aSlotStatus[slot].nState >= SLOT_DONE) {
+        FreeEndedSlot(slot, "its reset button was pressed");
+        return;
+    }
     // Only a slot that a worker took gives a slot back to the batch and can be the last of
     // it to end. A slot reset before Start just frees itself: with no handset ended yet the
     // counts would match as soon as no slot is ready, and "reset all" would disarm
@@ -108,6 +122,7 @@ void CVantorelDlg::SetSlotLabelColour(int slot, COLORREF background) {
 void CVantorelDlg::EnableOperatorControls(bool bEnable) {
     m_controls.Enable(g_aOperatorCtrlId, bEnable);
     m_controls.Enable(kPortControlIds, bEnable);
+    m_controls.Enable(ctl::kSlotsRunOnTheirOwn, bEnable);
 }
 
 void CVantorelDlg::RefreshDetectedCount() {

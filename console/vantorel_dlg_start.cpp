@@ -21,7 +21,7 @@ constexpr const char* kDownLines[] = {
 
 }  // namespace
 
-void CVantorelDlg::OnStartDownloading() {
+std::shared_ptr<CVantorelDlg::Batch> CVantorelDlg::MakeBatch() {
     auto batch = std::make_shared<Batch>();
     batch->images = CurrentDownloadImages();
     batch->options = engine::DownloadOptions{
@@ -31,8 +31,49 @@ void CVantorelDlg::OnStartDownloading() {
         m_dwToolVersion,
         m_bWinUsbMode != 0,
     };
-    const bool bWaitAfterDownload = m_options.m_bWaitAfterDownload != 0;
     RecordBatchImages(batch->images);
+    return batch;
+}
+
+void CVantorelDlg::LogChosenImages(const engine::DownloadImages& images) {
+    const bool selected[] = {images.bEboot,    images.bPda,   images.bCsc,
+                             images.bLangPack, images.bPhone, images.bSmd};
+    for (size_t kind = 0; kind < std::size(kDownLines); ++kind) {
+        if (selected[kind]) {
+            AppendMainLog("%s", kDownLines[kind]);
+        }
+    }
+}
+
+void CVantorelDlg::LaunchWorker(int slot, const std::shared_ptr<Batch>& batch,
+                                const std::shared_ptr<std::latch>& gate, bool bWaitAfterDownload) {
+    if (m_workers[slot].joinable()) {
+        m_workers[slot].join();  // the slot's previous run has ended already
+    }
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    m_workerDone[slot] = done;
+    engine::SLOT_WORKER_PARAM param;
+    param.nSlot = slot;
+    param.pDlg = this;
+    param.pUsb = m_pUsb[slot].get();
+    param.bWaitAfterDownload = bWaitAfterDownload;
+    param.pImages = &batch->images;
+    param.pOptions = &batch->options;
+    param.pClock = &m_clock;
+    m_workers[slot] = std::jthread([this, param, batch, gate, done](std::stop_token stop) {
+        SetWorkerSlotOfThisThread(param.nSlot);
+        gate->arrive_and_wait();
+        engine::DownloadThreadProc(param, stop);
+        done->store(true);
+        // The dialog joins its workers before it goes, so it is still there to be told.
+        QMetaObject::invokeMethod(
+            this, [this, slot = param.nSlot] { OnWorkerEnded(slot); }, Qt::QueuedConnection);
+    });
+}
+
+void CVantorelDlg::OnStartDownloading() {
+    const std::shared_ptr<Batch> batch = MakeBatch();
+    const bool bWaitAfterDownload = m_options.m_bWaitAfterDownload != 0;
 
     // Every worker waits at the gate until all of them exist and every slot is marked, so
     // they start together (threads cannot be created suspended here). Workers run at normal
@@ -45,41 +86,13 @@ void CVantorelDlg::OnStartDownloading() {
     }
     auto gate = std::make_shared<std::latch>(static_cast<std::ptrdiff_t>(starting.size()) + 1);
     for (const int slot : starting) {
-        if (m_workers[slot].joinable()) {
-            m_workers[slot].join();  // the slot's previous run has ended already
-        }
-        auto done = std::make_shared<std::atomic<bool>>(false);
-        m_workerDone[slot] = done;
-        engine::SLOT_WORKER_PARAM param;
-        param.nSlot = slot;
-        param.pDlg = this;
-        param.pUsb = m_pUsb[slot].get();
-        param.bWaitAfterDownload = bWaitAfterDownload;
-        param.pImages = &batch->images;
-        param.pOptions = &batch->options;
-        param.pClock = &m_clock;
-        m_workers[slot] = std::jthread([this, param, batch, gate, done](std::stop_token stop) {
-            SetWorkerSlotOfThisThread(param.nSlot);
-            gate->arrive_and_wait();
-            engine::DownloadThreadProc(param, stop);
-            done->store(true);
-            // The dialog joins its workers before it goes, so it is still there to be told.
-            QMetaObject::invokeMethod(
-                this, [this, slot = param.nSlot] { OnWorkerEnded(slot); }, Qt::QueuedConnection);
-        });
+        LaunchWorker(slot, batch, gate, bWaitAfterDownload);
         m_bDetecting = 0;
         RecordSlotStart(slot);
         m_aSlotStatus[slot].nState = SLOT_DOWNLOADING;
         --m_nSlotsLeft;
     }
-
-    const bool selected[] = {batch->images.bEboot,    batch->images.bPda,   batch->images.bCsc,
-                             batch->images.bLangPack, batch->images.bPhone, batch->images.bSmd};
-    for (size_t kind = 0; kind < std::size(kDownLines); ++kind) {
-        if (selected[kind]) {
-            AppendMainLog("%s", kDownLines[kind]);
-        }
-    }
+    LogChosenImages(batch->images);
     EnableOperatorControls(false);
     gate->count_down();
 }

@@ -81,6 +81,13 @@ int CVantorelDlg::OnSlotStatus(uint32_t wParam, uint32_t lParam) {
     if (bSlotEnded) {
         RecordSlotEnd(slot, wParam, action.strText);
     }
+    if (m_bPipelined) {
+        // A shift has no end of its own: each slot ends by itself.
+        if (bSlotEnded) {
+            OnShiftSlotEnded(slot, status.nState == SLOT_DONE);
+        }
+        return 0;
+    }
     // The batch ends with the notification that ends its last slot; later notifications
     // (a repeated failure) do not end it again.
     if (bSlotEnded && m_nDetectedCount == m_nSuccessCount + m_nFailCount) {

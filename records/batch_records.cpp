@@ -234,6 +234,25 @@ void BatchRecords::BatchEnded(BatchSummary summary) {
     Say(say);
 }
 
+void BatchRecords::SummaryForNow(BatchSummary summary) {
+    std::string say;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_batch || m_batch->bEnded) {
+            return;
+        }
+        summary.started = m_batch->started;
+        summary.end = kRunningEnd;
+        m_batch->summary = std::move(summary);
+        if (std::find(m_unsummarised.begin(), m_unsummarised.end(), m_batch) ==
+            m_unsummarised.end()) {
+            m_unsummarised.push_back(m_batch);
+        }
+        WritePending(say);
+    }
+    Say(say);
+}
+
 void BatchRecords::EndUnendedBatch(const char* end) {
     if (m_batch && !m_batch->bEnded) {
         BatchSummary summary;
@@ -253,7 +272,9 @@ void BatchRecords::EndBatch(const std::shared_ptr<Batch>& batch, BatchSummary su
     }
     batch->bEnded = true;
     batch->summary = std::move(summary);
-    m_unsummarised.push_back(batch);
+    if (std::find(m_unsummarised.begin(), m_unsummarised.end(), batch) == m_unsummarised.end()) {
+        m_unsummarised.push_back(batch);  // a shift's summary so far may wait there already
+    }
 }
 
 bool BatchRecords::CopyReportTo(fs::path path) {

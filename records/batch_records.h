@@ -75,6 +75,9 @@ public:
     // The batch ended, as `summary.end` says; `summary.started` is the batch's own start.
     // A batch ends once: later calls for it change nothing.
     void BatchEnded(BatchSummary summary);
+    // A shift's summary so far (its end says kRunningEnd): written after the report lines
+    // that wait, and replaced by each later one and by the summary of its end.
+    void SummaryForNow(BatchSummary summary);
     // Each report line also goes to this file (for scripts); empty: none. A file that cannot
     // be written is said in the main log and pauses nothing; false then.
     bool CopyReportTo(std::filesystem::path path);

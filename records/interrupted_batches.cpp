@@ -34,6 +34,17 @@ std::optional<fs::file_time_type> LastChange(const fs::path& folder) {
     return newest;
 }
 
+// A summary of a shift that still ran when its station went is no summary of its end.
+bool HasEndSummary(const fs::path& folder) {
+    std::error_code error;
+    if (!fs::exists(folder / "summary.json", error)) {
+        return false;
+    }
+    const std::optional<std::string> text =
+        ReadRecordFile(folder / "summary.json", kMostRecordBytes);
+    return !text || !IsRunningSummary(*text);
+}
+
 }  // namespace
 
 std::vector<std::string> MarkInterruptedBatches(const fs::path& root, const std::string& keep,
@@ -46,16 +57,14 @@ std::vector<std::string> MarkInterruptedBatches(const fs::path& root, const std:
         }
         const fs::path folder = it->path();
         const std::string name = folder.filename().string();
-        std::error_code existsError;
-        if (name == keep || fs::exists(folder / "summary.json", existsError) ||
-            !IsStationBatchFolder(folder)) {
+        if (name == keep || !IsStationBatchFolder(folder) || HasEndSummary(folder)) {
             continue;
         }
         // A folder just claimed holds no file yet: its station takes the lock before its
         // first line, so a folder with files and no lock holder has lost its station.
         const std::optional<fs::file_time_type> newest = LastChange(folder);
         const std::optional<BatchFolderLock> lock = BatchFolderLock::TryTake(folder);
-        if (!newest || !lock || fs::exists(folder / "summary.json", existsError)) {
+        if (!newest || !lock || HasEndSummary(folder)) {
             continue;
         }
         const std::optional<std::string> report =

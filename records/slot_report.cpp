@@ -96,6 +96,12 @@ std::string SummaryText(const BatchSummary& summary) {
     return QJsonDocument(object).toJson(QJsonDocument::Indented).toStdString();
 }
 
+bool IsRunningSummary(std::string_view text) {
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    return document.isObject() && document.object()["end"].toString() == kRunningEnd;
+}
+
 std::vector<std::string> ReportLinesOf(std::string_view text) {
     std::vector<std::string> lines;
     while (!text.empty()) {

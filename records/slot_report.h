@@ -62,6 +62,11 @@ struct BatchSummary {
     std::string end = "finished";
 };
 
+// The end of a shift's summary while the shift goes on.
+inline constexpr const char* kRunningEnd = "running";
+// True when `text` is a summary whose end is kRunningEnd.
+bool IsRunningSummary(std::string_view text);
+
 // Report and log files larger than this are not read back.
 inline constexpr uint64_t kMostRecordBytes = uint64_t{64} << 20;
 

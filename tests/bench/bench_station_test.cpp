@@ -6,9 +6,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QPushButton>
 #include <fstream>
 #include <set>
 
+#include "bench/bench_panel.h"
 #include "bench/bench_station.h"
 #include "bench/emulated_bench.h"
 #include "bench/station_script.h"
@@ -159,6 +161,39 @@ TEST_F(BenchStationTest, ASpeedChangeKeepsEveryChoiceAndTheHandsetsGetThem) {
         EXPECT_TRUE(record->csc->Matches(secondEntry))
             << "handset " << row + 1 << " flashed " << record->csc->length << " CSC bytes";
     }
+}
+
+// In a shift the operator swaps a handset in one click: the panel's Replace pulls the done
+// handset and plugs a new one, which takes the freed slot and is flashed afresh.
+TEST_F(BenchStationTest, ReplaceSwapsAHandsetForANewOneThatIsFlashedInTheSameSlot) {
+    const samples::SampleSet set =
+        samples::WriteSampleSet((files / "samples").string(), samples::SampleSizes{}, 7);
+    station.SetTimeScale(kFasterSpeed);
+    station.Open({{images::IMG_EBOOT, set.eboot}, {images::IMG_PDA, set.pda}});
+    console::QtOperatorPrompts prompts({}, {});
+    bench::StationScript script(Station(), prompts);
+    std::string error;
+    ASSERT_TRUE(script.SetOption("Wait after download", false, error)) << error;
+    ASSERT_TRUE(script.SetOption("Slots run on their own", true, error)) << error;
+    ASSERT_TRUE(script.PressDetect(error)) << error;
+    const auto done = [&](int count) {
+        return script.PumpUntil([&] { return Station().m_shift.Done() == count; }, 60s);
+    };
+    station.Panel()->PlugButton(0)->click();
+    ASSERT_TRUE(done(1)) << script.MainLog();
+    const std::vector<emulator::ChosenImage> chosen{{images::IMG_EBOOT, set.eboot},
+                                                    {images::IMG_PDA, set.pda}};
+    ASSERT_TRUE(bench.Record(0));
+    EXPECT_EQ(emulator::CheckFlashed(*bench.Record(0), chosen), std::vector<std::string>{});
+
+    station.Panel()->ReplaceButton(0)->click();
+    EXPECT_TRUE(bench.Record(0)->commands.empty()) << "a new handset, with nothing flashed yet";
+    ASSERT_TRUE(done(2)) << script.MainLog();
+    EXPECT_NE(script.MainLog().find("[Shift] PDA 1 is free: a new handset took its socket."),
+              std::string::npos)
+        << script.MainLog();
+    EXPECT_EQ(script.Outcomes()[0].state, console::SLOT_DONE);
+    EXPECT_EQ(emulator::CheckFlashed(*bench.Record(0), chosen), std::vector<std::string>{});
 }
 
 }  // namespace

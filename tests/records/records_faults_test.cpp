@@ -412,6 +412,46 @@ TEST_F(RecordsFaultsTest, ABatchThatDoesNotEndNormallySaysHowItEnded) {
     EXPECT_TRUE(Contains(Said(), "marked interrupted: " + killed.string()));
 }
 
+// A shift's summary is on disk while the shift goes on, says "running", and follows every
+// handset; a station killed mid-shift leaves a running summary that the next start marks.
+TEST_F(RecordsFaultsTest, AShiftsSummaryRunsAlongAndAKilledShiftIsMarkedInterrupted) {
+    fs::path shift;
+    {
+        auto records = Make(Settings());
+        records->StartBatch("");
+        records->SetImages({});
+        shift = records->Folder();
+        records->SlotEnded(Report(1, true));
+        records->SummaryForNow({{}, std::chrono::system_clock::now(), 1, 1, 0, "ignored"});
+        QJsonObject summary = Json(ReadFileText(shift / "summary.json"));
+        EXPECT_EQ(summary["end"].toString(), kRunningEnd);
+        EXPECT_EQ(summary["done"].toInt(), 1);
+        records->SlotEnded(Report(2, false));
+        records->SummaryForNow({{}, std::chrono::system_clock::now(), 2, 1, 1, "ignored"});
+        summary = Json(ReadFileText(shift / "summary.json"));
+        EXPECT_EQ(summary["failed"].toInt(), 1);
+        EXPECT_EQ(summary["end"].toString(), kRunningEnd);
+        records->BatchEnded({{}, std::chrono::system_clock::now(), 2, 1, 1, "reset all"});
+        records->SummaryForNow({{}, std::chrono::system_clock::now(), 3, 2, 1, "ignored"});
+    }
+    EXPECT_EQ(Json(ReadFileText(shift / "summary.json"))["end"].toString(), "reset all")
+        << "an ended shift's summary stays";
+
+    // Killed mid-shift: lines, a running summary and no station.
+    const fs::path killed = root / "2026-03-03T10-00-00Z";
+    fs::create_directories(killed);
+    std::ofstream(killed / "main.log") << "2026-03-03T10:00:00.000Z [Shift] ...\r\n";
+    std::ofstream(killed / "report.jsonl") << "{\"slot\":1,\"result\":\"done\"}\n";
+    std::ofstream(killed / "summary.json") << SummaryText({{}, {}, 1, 1, 0, kRunningEnd});
+    {
+        auto records = Make(Settings());
+        records->StartBatch("");
+        records->WaitForUpkeep();
+    }
+    EXPECT_EQ(Json(ReadFileText(killed / "summary.json"))["end"].toString(), "interrupted");
+    EXPECT_TRUE(Contains(Said(), "marked interrupted: " + killed.string()));
+}
+
 TEST_F(RecordsFaultsTest, TheReaderTakesOnlyBoundedRegularFiles) {
     EXPECT_TRUE(ReadReportLines("/dev/zero").empty());
     const fs::path fifo = dir / "report.jsonl";

@@ -24,6 +24,13 @@ void E2eTest::TearDown() {
     engine::g_dwPdaSectorSize = engine::kDefaultPdaSectorSize;
 }
 
+void E2eTest::KeepRecordsIn(const std::filesystem::path& root) {
+    dlg.reset();
+    dlg = std::make_unique<CVantorelDlg>(ConsoleEnvironment{bus, bus, bus, GetParam(), clock, sync,
+                                                            prompts, &hotplug, root, settingsFile});
+    dlg->OnInitDialog();
+}
+
 samples::SampleSet E2eTest::WriteSamples(const samples::SampleSizes& sizes) {
     return samples::WriteSampleSet((files / "images").string(), sizes, 7);
 }

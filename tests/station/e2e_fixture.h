@@ -31,10 +31,13 @@ protected:
     static constexpr double kE2eTimeScale = 0.002;
 
     E2eTest() : StationTest(kE2eTimeScale) {}
+    explicit E2eTest(double timeScale) : StationTest(timeScale) {}
 
     void SetUp() override;
     void TearDown() override;
 
+    // A new station whose batches leave their records under `root`.
+    void KeepRecordsIn(const std::filesystem::path& root);
     // Writes the synthetic image set into the test's directory.
     samples::SampleSet WriteSamples(const samples::SampleSizes& sizes = {});
 

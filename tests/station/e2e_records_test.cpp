@@ -34,10 +34,7 @@ class RecordsRunTest : public E2eTest {
 protected:
     void SetUp() override {
         E2eTest::SetUp();
-        dlg.reset();
-        dlg = std::make_unique<CVantorelDlg>(ConsoleEnvironment{
-            bus, bus, bus, GetParam(), clock, sync, prompts, &hotplug, records.Path(), {}});
-        dlg->OnInitDialog();
+        KeepRecordsIn(records.Path());
     }
     // The dialog goes as the station's window does; its records are then all on disk.
     fs::path CloseStation() {
