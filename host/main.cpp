@@ -1,4 +1,5 @@
 // The station on this machine's real devices.
+#include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -6,11 +7,13 @@
 
 #include "base/clock.h"
 #include "base/process_memory.h"
+#include "bench/console_prompts.h"
 #include "command_line/command_option.h"
 #include "console/console_environment.h"
 #include "console/operator_prompts.h"
 #include "console/port_settings.h"
 #include "console/program_start.h"
+#include "host/headless_service.h"
 #include "host/linux_process_table.h"
 #include "host/station_arguments.h"
 #include "host/sync_process_control.h"
@@ -24,6 +27,36 @@
 namespace {
 
 constexpr int kExitNoDisplay = 2;
+
+// The station as a service: no window and no display, the same dialog offscreen.
+int RunHeadless(int argc, char** argv, const vantorel::host::StationArguments& args) {
+    using namespace vantorel;
+    const UniqueFd stopFd = host::WatchStopSignals();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    link::linux_platform::LinuxLinkPlatform platform;
+    host::LinuxProcessTable processes;
+    host::CSyncProcessControl sync(
+        processes, host::KeepServicesRequested(std::getenv(host::kKeepServicesVariable)));
+    console::ConsolePrompts prompts(stdout);
+    link::linux_platform::UdevHotplugMonitor hotplug;
+    const command_line::StationChoices& chosen = args.choices;
+    const console::ConsoleEnvironment environment{
+        platform.Directory(),
+        platform.Serial(),
+        platform.Bulk(),
+        platform.OffersBulkLinks(),
+        Clock{},
+        sync,
+        prompts,
+        &hotplug,
+        chosen.bNoRecords                 ? std::filesystem::path()
+        : chosen.recordsDirectory.empty() ? records::DefaultRecordsRoot()
+                                          : std::filesystem::path(chosen.recordsDirectory),
+        {},  // the operator's window settings are not the service's
+    };
+    QApplication app(argc, argv);
+    return host::RunHeadlessStation(args, environment, stopFd);
+}
 
 }  // namespace
 
@@ -47,6 +80,9 @@ int main(int argc, char** argv) {
     if (args.bVersion) {
         std::printf("vantorel %s\n", console::ProgramVersion());
         return 0;
+    }
+    if (args.bHeadless) {
+        return RunHeadless(argc, argv, args);
     }
     if (const auto reason =
             console::DisplayProblem(args.Apply(console::CurrentDisplayEnvironment()))) {
@@ -81,12 +117,12 @@ int main(int argc, char** argv) {
 
     host::CVantorelApp app(argc, argv, environment);
     line::StationLine stationLine;  // outlives the dialog, which InitInstance ends
-    if (args.http) {
-        if (!stationLine.Serve(*args.http, environment.recordsRoot, error)) {
+    if (const auto& http = args.choices.http) {
+        if (!stationLine.Serve(*http, environment.recordsRoot, error)) {
             std::fprintf(stderr, "vantorel: %s\n", error.c_str());
             return command_line::kExitBadCommandLine;
         }
-        command_line::ListenAddress served = *args.http;
+        command_line::ListenAddress served = *http;
         served.port = stationLine.Port();
         std::printf("Live page and API: http://%s/\n", served.Text().c_str());
     }
