@@ -26,34 +26,55 @@
 
 namespace {
 
+using namespace vantorel;
+
 constexpr int kExitNoDisplay = 2;
 
-// The station as a service: no window and no display, the same dialog offscreen.
-int RunHeadless(int argc, char** argv, const vantorel::host::StationArguments& args) {
-    using namespace vantorel;
-    const UniqueFd stopFd = host::WatchStopSignals();
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+bool KeepServices() {
+    const bool bKeep = host::KeepServicesRequested(std::getenv(host::kKeepServicesVariable));
+    if (bKeep) {
+        link::WriteDiagnostic("%s is set: ModemManager and the MTP volume monitor stay running\n",
+                              host::kKeepServicesVariable);
+    }
+    return bKeep;
+}
+
+// This machine's handsets, and the host's programs that compete for them.
+struct RealPlatform {
     link::linux_platform::LinuxLinkPlatform platform;
     host::LinuxProcessTable processes;
-    host::CSyncProcessControl sync(
-        processes, host::KeepServicesRequested(std::getenv(host::kKeepServicesVariable)));
-    console::ConsolePrompts prompts(stdout);
+    host::CSyncProcessControl sync{processes, KeepServices()};
     link::linux_platform::UdevHotplugMonitor hotplug;
+
+    console::ConsoleEnvironment Environment(console::OperatorPrompts& prompts,
+                                            std::filesystem::path recordsRoot,
+                                            std::filesystem::path settingsFile) {
+        return {platform.Directory(),
+                platform.Serial(),
+                platform.Bulk(),
+                platform.OffersBulkLinks(),
+                Clock{},
+                sync,
+                prompts,
+                &hotplug,
+                std::move(recordsRoot),
+                std::move(settingsFile)};
+    }
+};
+
+// The station as a service: no window and no display, the same dialog offscreen.
+int RunHeadless(int argc, char** argv, const host::StationArguments& args) {
+    const UniqueFd stopFd = host::WatchStopSignals();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    RealPlatform real;
+    console::ConsolePrompts prompts(stdout);
     const command_line::StationChoices& chosen = args.choices;
-    const console::ConsoleEnvironment environment{
-        platform.Directory(),
-        platform.Serial(),
-        platform.Bulk(),
-        platform.OffersBulkLinks(),
-        Clock{},
-        sync,
-        prompts,
-        &hotplug,
-        chosen.bNoRecords                 ? std::filesystem::path()
-        : chosen.recordsDirectory.empty() ? records::DefaultRecordsRoot()
-                                          : std::filesystem::path(chosen.recordsDirectory),
-        {},  // the operator's window settings are not the service's
-    };
+    const std::filesystem::path recordsRoot = chosen.bNoRecords ? std::filesystem::path()
+                                              : chosen.recordsDirectory.empty()
+                                                  ? records::DefaultRecordsRoot()
+                                                  : std::filesystem::path(chosen.recordsDirectory);
+    // The operator's window settings are not the service's.
+    const console::ConsoleEnvironment environment = real.Environment(prompts, recordsRoot, {});
     QApplication app(argc, argv);
     return host::RunHeadlessStation(args, environment, stopFd);
 }
@@ -61,7 +82,6 @@ int RunHeadless(int argc, char** argv, const vantorel::host::StationArguments& a
 }  // namespace
 
 int main(int argc, char** argv) {
-    using namespace vantorel;
     LimitAllocatorArenas();
 
     // Read before Qt starts, so that --help and --version work without a display and a
@@ -91,29 +111,10 @@ int main(int argc, char** argv) {
         return kExitNoDisplay;
     }
 
-    link::linux_platform::LinuxLinkPlatform platform;
-    host::LinuxProcessTable processes;
-    const bool bKeepServices =
-        host::KeepServicesRequested(std::getenv(host::kKeepServicesVariable));
-    if (bKeepServices) {
-        link::WriteDiagnostic("%s is set: ModemManager and the MTP volume monitor stay running\n",
-                              host::kKeepServicesVariable);
-    }
-    host::CSyncProcessControl sync(processes, bKeepServices);
+    RealPlatform real;
     console::QtOperatorPrompts prompts({}, console::DefaultSettingsFile());
-    link::linux_platform::UdevHotplugMonitor hotplug;
-    const console::ConsoleEnvironment environment{
-        platform.Directory(),
-        platform.Serial(),
-        platform.Bulk(),
-        platform.OffersBulkLinks(),
-        Clock{},
-        sync,
-        prompts,
-        &hotplug,
-        records::DefaultRecordsRoot(),
-        console::DefaultSettingsFile(),
-    };
+    const console::ConsoleEnvironment environment =
+        real.Environment(prompts, records::DefaultRecordsRoot(), console::DefaultSettingsFile());
 
     host::CVantorelApp app(argc, argv, environment);
     line::StationLine stationLine;  // outlives the dialog, which InitInstance ends
