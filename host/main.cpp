@@ -10,6 +10,7 @@
 #include "bench/console_prompts.h"
 #include "command_line/command_option.h"
 #include "console/console_environment.h"
+#include "console/http_setting.h"
 #include "console/operator_prompts.h"
 #include "console/port_settings.h"
 #include "console/program_start.h"
@@ -118,7 +119,16 @@ int main(int argc, char** argv) {
 
     host::CVantorelApp app(argc, argv, environment);
     line::StationLine stationLine;  // outlives the dialog, which InitInstance ends
-    if (const auto& http = args.choices.http) {
+    std::optional<command_line::ListenAddress> http = args.choices.http;
+    if (!http) {
+        // The operator's setting, when the command line names no address.
+        const std::string setting = console::LoadHttpSetting(console::DefaultSettingsFile());
+        if (!setting.empty() && !(http = command_line::ParseListenAddress(setting, error))) {
+            std::fprintf(stderr, "vantorel: line/http = %s in the settings is not used: %s\n",
+                         setting.c_str(), error.c_str());
+        }
+    }
+    if (http) {
         if (!stationLine.Serve(*http, environment.recordsRoot, error)) {
             std::fprintf(stderr, "vantorel: %s\n", error.c_str());
             return command_line::kExitBadCommandLine;
