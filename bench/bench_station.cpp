@@ -92,9 +92,7 @@ int BenchStation::Run(const std::vector<emulator::ChosenImage>& images) {
             std::fprintf(stderr, "vantorel-bench: %s\n", error.c_str());
             return command_line::kExitBadCommandLine;
         }
-        command_line::ListenAddress served = *m_http;
-        served.port = m_line.Port();
-        std::printf("Live page and API: http://%s/\n", served.Text().c_str());
+        std::printf("Live page and API: %s\n", m_line.Url().c_str());
     }
     Open(images);
     return QApplication::exec();

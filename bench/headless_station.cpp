@@ -56,9 +56,7 @@ std::optional<int> HeadlessStation::Arm(const std::vector<emulator::ChosenImage>
             Note(error);
             return kExitBadArguments;
         }
-        command_line::ListenAddress served = *m_args.http;
-        served.port = m_line.Port();
-        Note("live page and API: http://" + served.Text() + "/");
+        Note("live page and API: " + m_line.Url());
     }
     for (const emulator::ChosenImage& image : chosen) {
         if (!m_script.ChooseImage(image.kind, image.path, error)) {

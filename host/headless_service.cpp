@@ -79,9 +79,7 @@ int RunHeadlessStation(const StationArguments& args, const console::ConsoleEnvir
             Say(error);
             return command_line::kExitBadCommandLine;
         }
-        command_line::ListenAddress served = *chosen.http;
-        served.port = stationLine.Port();
-        Say("live page and API: http://" + served.Text() + "/");
+        Say("live page and API: " + stationLine.Url());
     }
     console::StationScript script(dlg, env.prompts);
     std::string error;

@@ -133,9 +133,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "vantorel: %s\n", error.c_str());
             return command_line::kExitBadCommandLine;
         }
-        command_line::ListenAddress served = *http;
-        served.port = stationLine.Port();
-        std::printf("Live page and API: http://%s/\n", served.Text().c_str());
+        std::printf("Live page and API: %s\n", stationLine.Url().c_str());
     }
     app.SetStationObserver(&stationLine.State());
     app.InitInstance();

@@ -9,7 +9,13 @@ bool StationLine::Serve(const ListenAddress& address, const std::filesystem::pat
         return false;
     }
     m_http = std::move(http);
+    m_served = address;
+    m_served.port = m_http->Port();
     return true;
+}
+
+std::string StationLine::Url() const {
+    return m_http ? "http://" + m_served.Text() + "/" : std::string();
 }
 
 }  // namespace vantorel::line

@@ -26,9 +26,12 @@ public:
                std::string& error);
     // The port served on; 0 when none.
     uint16_t Port() const { return m_http ? m_http->Port() : 0; }
+    // "http://ADDRESS:PORT/" with the port served on; empty when none.
+    std::string Url() const;
 
 private:
     StationState m_state;
+    ListenAddress m_served;
     std::unique_ptr<HttpService> m_http;
 };
 
