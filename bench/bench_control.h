@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace vantorel::console {
+namespace vantorel::bench {
 
 // One emulated handset as the bench panel shows it.
 struct BenchHandsetView {
@@ -55,4 +55,4 @@ public:
     virtual bool IsStationShown() const = 0;
 };
 
-}  // namespace vantorel::console
+}  // namespace vantorel::bench

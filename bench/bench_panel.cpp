@@ -16,7 +16,7 @@
 
 #include "bench/bench_control.h"
 
-namespace vantorel::console {
+namespace vantorel::bench {
 
 namespace {
 
@@ -283,4 +283,4 @@ void BenchPanel::closeEvent(QCloseEvent* event) {
     }
 }
 
-}  // namespace vantorel::console
+}  // namespace vantorel::bench

@@ -10,7 +10,7 @@ class QPushButton;
 class QSpinBox;
 class QTimer;
 
-namespace vantorel::console {
+namespace vantorel::bench {
 
 class BenchControl;
 
@@ -63,4 +63,4 @@ private:
     QTimer* m_refresh = nullptr;
 };
 
-}  // namespace vantorel::console
+}  // namespace vantorel::bench

@@ -102,8 +102,8 @@ void BenchStation::Open(const std::vector<emulator::ChosenImage>& images) {
     CreateStation();
     ChooseImages(images);
     ShowStation(m_startOptions);
-    m_panel = std::make_unique<console::BenchPanel>(*this);
-    connect(m_panel.get(), &console::BenchPanel::closeRequested, this, [this] {
+    m_panel = std::make_unique<bench::BenchPanel>(*this);
+    connect(m_panel.get(), &bench::BenchPanel::closeRequested, this, [this] {
         if (m_dlg) {
             m_dlg->reject();
         }
@@ -141,7 +141,7 @@ void BenchStation::CreateStation() {
 }
 
 void BenchStation::ChooseImages(const std::vector<emulator::ChosenImage>& images) {
-    console::StationScript script(*m_dlg, m_prompts);
+    bench::StationScript script(*m_dlg, m_prompts);
     std::string error;
     for (const emulator::ChosenImage& image : images) {
         if (!script.ChooseImage(image.kind, image.path, error)) {
@@ -151,7 +151,7 @@ void BenchStation::ChooseImages(const std::vector<emulator::ChosenImage>& images
 }
 
 void BenchStation::ShowStation(const std::vector<OptionChoice>& options) {
-    console::StationScript script(*m_dlg, m_prompts);
+    bench::StationScript script(*m_dlg, m_prompts);
     std::string error;
     for (const OptionChoice& option : options) {
         if (!script.SetOption(option.caption, option.bChecked, error)) {
@@ -195,10 +195,10 @@ bool BenchStation::IsStationShown() const {
     return m_dlg && m_dlg->isVisible();
 }
 
-console::BenchHandsetView BenchStation::Handset(int row) const {
+bench::BenchHandsetView BenchStation::Handset(int row) const {
     const HandsetSetup& setup = m_bench.Setup(row);
     const auto record = m_bench.Record(row);
-    return console::BenchHandsetView{
+    return bench::BenchHandsetView{
         m_bench.PortName(row),
         m_bench.IsPluggedIn(row),
         HandsetStateText(m_bench.State(row)),
@@ -253,8 +253,8 @@ std::vector<std::string> BenchStation::FaultCaptions() const {
     return captions;
 }
 
-std::vector<console::BenchExternalView> BenchStation::ExternalHandsets() const {
-    std::vector<console::BenchExternalView> external;
+std::vector<bench::BenchExternalView> BenchStation::ExternalHandsets() const {
+    std::vector<bench::BenchExternalView> external;
     for (size_t i = 0; i < m_bench.TtyPaths().size(); ++i) {
         external.push_back({m_bench.TtyPaths()[i], m_bench.IsTtyPresent(static_cast<int>(i))});
     }

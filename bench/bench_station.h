@@ -18,17 +18,18 @@
 #include "emulator/flash_check.h"
 
 namespace vantorel::console {
-class BenchPanel;
 class CVantorelDlg;
 }  // namespace vantorel::console
 
 namespace vantorel::bench {
 
+class BenchPanel;
+
 // The bench with windows: the station window and the bench panel beside it. The panel
 // plugs the emulated handsets; a change of speed starts the station afresh on a new clock,
 // with the image choices (the CSC entry and the language picked included) and the options
 // it had.
-class BenchStation final : public QObject, public console::BenchControl {
+class BenchStation final : public QObject, public bench::BenchControl {
 public:
     BenchStation(EmulatedBench& bench, const BenchArguments& args, std::string sampleDirectory);
     ~BenchStation() override;
@@ -39,17 +40,17 @@ public:
     int Run(const std::vector<emulator::ChosenImage>& images);
 
     console::CVantorelDlg* Station() const { return m_dlg.get(); }
-    console::BenchPanel* Panel() const { return m_panel.get(); }
+    bench::BenchPanel* Panel() const { return m_panel.get(); }
 
     // --- BenchControl ---
     int EmulatedCount() const override { return m_bench.EmulatedCount(); }
-    console::BenchHandsetView Handset(int row) const override;
+    bench::BenchHandsetView Handset(int row) const override;
     void Plug(int row) override { m_bench.Plug(row); }
     void Unplug(int row) override { m_bench.Unplug(row); }
     bool SetHandsetSetup(int row, uint32_t protocolVersion, const std::string& bootLoaderVersion,
                          int faultChoice, std::string& error) override;
     std::vector<std::string> FaultCaptions() const override;
-    std::vector<console::BenchExternalView> ExternalHandsets() const override;
+    std::vector<bench::BenchExternalView> ExternalHandsets() const override;
     double TimeScale() const override { return m_bench.GetClock().scale(); }
     bool CanChangeTimeScale() const override;
     void SetTimeScale(double scale) override;
@@ -80,11 +81,11 @@ private:
     // Its file dialogs start in the sample folder and remember folders for this run only:
     // the bench leaves the station's settings file alone.
     console::QtOperatorPrompts m_prompts;
-    console::BenchSyncService m_sync;
+    bench::BenchSyncService m_sync;
     // Before the dialog: it is told until the dialog has gone.
     line::StationLine m_line;
     std::unique_ptr<console::CVantorelDlg> m_dlg;
-    std::unique_ptr<console::BenchPanel> m_panel;
+    std::unique_ptr<bench::BenchPanel> m_panel;
 };
 
 }  // namespace vantorel::bench

@@ -1,6 +1,6 @@
 #include "bench/console_prompts.h"
 
-namespace vantorel::console {
+namespace vantorel::bench {
 
 namespace {
 
@@ -31,4 +31,4 @@ std::optional<QString> ConsolePrompts::ChooseOpenFile(QWidget*, const QString&) 
     return std::nullopt;
 }
 
-}  // namespace vantorel::console
+}  // namespace vantorel::bench

@@ -44,7 +44,7 @@ int RunHeadless(const BenchArguments& args, const std::vector<emulator::ChosenIm
                             args);
     QObject::connect(station.Dialog().Controls().As<QAbstractButton>(console::ctl::kDetect),
                      &QAbstractButton::clicked, [&bench] { bench.AnnounceTtyHandsets(); });
-    console::StationScript& script = station.Script();
+    bench::StationScript& script = station.Script();
     if (const auto refused = station.Arm(chosen)) {
         return *refused;
     }
@@ -54,8 +54,8 @@ int RunHeadless(const BenchArguments& args, const std::vector<emulator::ChosenIm
     // Detect.
     const milliseconds attachBound = AttachBound(bench.GetClock());
     const auto waitForAttached = [&](int count) {
-        return console::StationScript::PumpUntil([&] { return script.AttachedCount() >= count; },
-                                                 std::min(attachBound, station.Remaining()));
+        return bench::StationScript::PumpUntil([&] { return script.AttachedCount() >= count; },
+                                               std::min(attachBound, station.Remaining()));
     };
     int present = 0;
     for (size_t tty = 0; tty < bench.TtyPaths().size(); ++tty) {

@@ -39,7 +39,7 @@ public:
     HeadlessStation(const StationPlatform& platform, const BenchArguments& args);
 
     console::CVantorelDlg& Dialog() { return m_dlg; }
-    console::StationScript& Script() { return m_script; }
+    bench::StationScript& Script() { return m_script; }
 
     // Chooses the images and options and presses Detect; the exit code when that fails.
     std::optional<int> Arm(const std::vector<emulator::ChosenImage>& chosen);
@@ -59,12 +59,12 @@ private:
     std::atomic<int> m_nDiagnostics{0};
     std::atomic<int> m_nFailedOpens{0};
     link::DiagnosticCapture m_diagnostics;
-    console::ConsolePrompts m_prompts;
-    console::BenchSyncService m_sync;
+    bench::ConsolePrompts m_prompts;
+    bench::BenchSyncService m_sync;
     // Before the dialog: it is told until the dialog has gone.
     line::StationLine m_line;
     console::CVantorelDlg m_dlg;
-    console::StationScript m_script;
+    bench::StationScript m_script;
 };
 
 // Writes "vantorel-bench: TEXT" to standard error at once.

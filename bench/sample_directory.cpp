@@ -16,7 +16,8 @@
 
 #include "base/bounded_file.h"
 #include "base/unique_fd.h"
-#include "tools/make_images/sample_images.h"
+#include "base/xdg_folders.h"
+#include "samples/sample_images.h"
 
 namespace vantorel::bench {
 
@@ -172,7 +173,7 @@ void RemoveLeftStaging(const fs::path& directory) {
 void WriteSet(const fs::path& directory) {
     RemoveLeftStaging(directory);
     const StagingFolder staging(directory);
-    tools::WriteSampleSet(staging.Path().string(), tools::SampleSizes{}, kSampleSeed);
+    samples::WriteSampleSet(staging.Path().string(), samples::SampleSizes{}, kSampleSeed);
     for (const auto& entry : fs::directory_iterator(staging.Path())) {
         fs::rename(entry.path(), directory / entry.path().filename());
     }
@@ -182,16 +183,7 @@ void WriteSet(const fs::path& directory) {
 }  // namespace
 
 std::string DefaultSampleDirectory() {
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    fs::path base;
-    if (dataHome != nullptr && dataHome[0] == '/') {
-        base = dataHome;
-    } else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0') {
-        base = fs::path(home) / ".local" / "share";
-    } else {
-        base = fs::temp_directory_path() / ("vantorel-" + std::to_string(::getuid()));
-    }
-    return (base / "vantorel" / "sample-images").string();
+    return StationFolder(XdgFolder::kData, "sample-images").string();
 }
 
 std::string SampleEbootPath(const std::string& directory) {
@@ -203,6 +195,10 @@ std::string SamplePdaPath(const std::string& directory) {
 }
 
 bool EnsureSampleSet(const std::string& directory, std::string& error) {
+    if (directory.empty()) {
+        error = "no folder for the sample images: no home folder and no absolute XDG_DATA_HOME";
+        return false;
+    }
     Folder folder = Folder::New;
     if (!Inspect(directory, folder, error)) {
         return false;

@@ -5,7 +5,7 @@
 namespace vantorel::bench {
 
 // Where the bench keeps its sample image set: $XDG_DATA_HOME/vantorel/sample-images, else
-// ~/.local/share/vantorel/sample-images.
+// ~/.local/share/vantorel/sample-images (base/xdg_folders.h); empty when there is no home.
 std::string DefaultSampleDirectory();
 
 // Writes the synthetic sample set into `directory` unless a complete one is there already (an

@@ -12,7 +12,10 @@
 #include "console/text_progress_ctrl.h"
 #include "console/vantorel_dlg.h"
 
-namespace vantorel::console {
+namespace vantorel::bench {
+
+// The script works the console's window through the console's own names.
+using namespace console;
 
 namespace {
 
@@ -190,4 +193,4 @@ std::string StationScript::MainLog() const {
     return m_dlg.m_logs.Text(ShownLog::Main);
 }
 
-}  // namespace vantorel::console
+}  // namespace vantorel::bench

@@ -10,9 +10,11 @@
 #include "images/image_kind.h"
 
 namespace vantorel::console {
-
 class CVantorelDlg;
 class OperatorPrompts;
+}  // namespace vantorel::console
+
+namespace vantorel::bench {
 
 // Works the station window the way an operator does: chooses image files, sets option check
 // boxes by their captions, presses Detect and Start downloading, and reads the slot table.
@@ -20,7 +22,8 @@ class OperatorPrompts;
 // a hand on the mouse. Runs on the dialog's thread.
 class StationScript {
 public:
-    StationScript(CVantorelDlg& dlg, OperatorPrompts& prompts) : m_dlg(dlg), m_prompts(prompts) {}
+    StationScript(console::CVantorelDlg& dlg, console::OperatorPrompts& prompts)
+        : m_dlg(dlg), m_prompts(prompts) {}
 
     // Chooses `path` for `kind` as the open-file dialog would; false, with the station's
     // own reason, when the file is refused.
@@ -47,12 +50,12 @@ public:
     int BusyCount() const;
     // Every handset attached so far has ended, one way or the other.
     bool AllAttachedEnded() const;
-    std::array<SlotOutcome, kSlotCount> Outcomes() const;
+    std::array<SlotOutcome, console::kSlotCount> Outcomes() const;
     std::string MainLog() const;
 
 private:
-    CVantorelDlg& m_dlg;
-    OperatorPrompts& m_prompts;
+    console::CVantorelDlg& m_dlg;
+    console::OperatorPrompts& m_prompts;
 };
 
-}  // namespace vantorel::console
+}  // namespace vantorel::bench

@@ -3,13 +3,13 @@
 namespace vantorel::benchmarks {
 
 // The main log of the real dialog (offscreen), appended to on the dialog thread in blocks of
-// 1,000 lines, each block followed by the event loop until the edit shows it. The dialog
+// 1,000 lines, each block followed by the event loop until the view shows it. The dialog
 // thread's CPU for everything, for the first block and for the last.
 struct MainLogAppends {
     double totalSeconds = 0.0;
     double firstThousandSeconds = 0.0;
     double lastThousandSeconds = 0.0;
-    bool ok = false;  // the log holds every line, and the edit shows its end
+    bool ok = false;  // the log holds every line, and the view shows its end
 };
 MainLogAppends MeasureMainLogAppends(int lines);
 

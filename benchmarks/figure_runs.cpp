@@ -308,9 +308,13 @@ void AddEventLoopFigures(const BenchPlan& plan, std::vector<Figure>& figures) {
     figures.push_back({"ui.event_loop.lateness_max_ms", p99.empty() ? kNotMeasured : worst, "ms"});
 }
 
-}  // namespace
+// The median of a figure's runs; not measured when every run failed.
+double MedianOfRuns(const std::vector<double>& runs) {
+    return runs.empty() ? kNotMeasured : Median(runs);
+}
 
-void AddConsoleFigures(const BenchPlan& plan, std::vector<Figure>& figures) {
+// What an append to the main log costs the dialog thread, early and late in a long log.
+void AddMainLogFigures(const BenchPlan& plan, std::vector<Figure>& figures) {
     Progress("Main log: %d appends on the dialog thread, %d runs\n", plan.logLines, plan.runs);
     std::vector<double> total;
     std::vector<double> first;
@@ -327,12 +331,15 @@ void AddConsoleFigures(const BenchPlan& plan, std::vector<Figure>& figures) {
         Progress("  run %d: %.3f s, first 1000 %.2f ms, last 1000 %.2f ms\n", run + 1, total.back(),
                  first.back(), last.back());
     }
-    figures.push_back({"main_log.append_all", total.empty() ? kNotMeasured : Median(total), "s"});
-    figures.push_back({"main_log.first_1000", first.empty() ? kNotMeasured : Median(first), "ms"});
-    figures.push_back({"main_log.last_1000", last.empty() ? kNotMeasured : Median(last), "ms"});
+    figures.push_back({"main_log.append_all", MedianOfRuns(total), "s"});
+    figures.push_back({"main_log.first_1000", MedianOfRuns(first), "ms"});
+    figures.push_back({"main_log.last_1000", MedianOfRuns(last), "ms"});
     figures.push_back({"main_log.last_to_first",
                        first.empty() ? kNotMeasured : Median(last) / Median(first), "ratio"});
+}
 
+// What a worker's status notification costs the dialog, eight workers at once.
+void AddStatusFigures(const BenchPlan& plan, std::vector<Figure>& figures) {
     Progress("Status notifications: 8 workers x %d, %d runs\n", plan.notificationsPerWorker,
              plan.runs);
     std::vector<double> dialogCpu;
@@ -351,12 +358,16 @@ void AddConsoleFigures(const BenchPlan& plan, std::vector<Figure>& figures) {
             "  run %d: dialog CPU %.1f us, elapsed %.1f us per notification; handler %.1f us\n",
             run + 1, dialogCpu.back(), wall.back(), direct.back());
     }
-    figures.push_back({"status.dialog_cpu_per_notification",
-                       dialogCpu.empty() ? kNotMeasured : Median(dialogCpu), "us"});
-    figures.push_back(
-        {"status.elapsed_per_notification", wall.empty() ? kNotMeasured : Median(wall), "us"});
-    figures.push_back(
-        {"status.handler_direct_call", direct.empty() ? kNotMeasured : Median(direct), "us"});
+    figures.push_back({"status.dialog_cpu_per_notification", MedianOfRuns(dialogCpu), "us"});
+    figures.push_back({"status.elapsed_per_notification", MedianOfRuns(wall), "us"});
+    figures.push_back({"status.handler_direct_call", MedianOfRuns(direct), "us"});
+}
+
+}  // namespace
+
+void AddConsoleFigures(const BenchPlan& plan, std::vector<Figure>& figures) {
+    AddMainLogFigures(plan, figures);
+    AddStatusFigures(plan, figures);
     AddEventLoopFigures(plan, figures);
 }
 

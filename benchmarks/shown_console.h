@@ -45,7 +45,7 @@ private:
     };
 
     link::emulated::EmulatedBus m_ownBus;
-    console::BenchSyncService m_sync;
+    bench::BenchSyncService m_sync;
     SilentPrompts m_prompts;
     std::unique_ptr<console::CVantorelDlg> m_dlg;
 };

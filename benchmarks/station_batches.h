@@ -42,7 +42,7 @@ private:
     const std::vector<emulator::ChosenImage> m_images;
     bench::EmulatedBench m_bench;
     ShownConsole m_console;
-    console::StationScript m_script;
+    bench::StationScript m_script;
 };
 
 }  // namespace vantorel::benchmarks

@@ -9,22 +9,22 @@
 
 namespace vantorel::console {
 
-// The shown logs: the main log (edit 1017) and the second log (edit 1071).
+// The shown logs: the main log (view 1017) and the second log (view 1071).
 enum class ShownLog { Main, Aux };
 
 // The console's log texts: the main and second logs and one log per slot. Safe to append
-// from any thread; appends are serialised. A shown log also keeps what its edit has not
-// been given yet, so the edit is fed line by line instead of re-sent whole.
+// from any thread; appends are serialised. A shown log also keeps what its view has not
+// been given yet, so the view is fed line by line instead of re-sent whole.
 class LogBook {
 public:
-    // Appends to a shown log. True when nothing was waiting for the edit before, i.e. the
-    // caller is the one to arrange the edit's next refresh.
+    // Appends to a shown log. True when nothing was waiting for the view before, i.e. the
+    // caller is the one to arrange the view's next refresh.
     bool Append(ShownLog log, std::string_view text);
-    // What the edit has not been given yet, handed over once: whole lines of at most
+    // What the view has not been given yet, handed over once: whole lines of at most
     // `maxBytes` in all (one line at least, however long), the rest kept for the next take.
     std::string TakePending(ShownLog log, size_t maxBytes = std::string::npos);
     bool HasPending(ShownLog log) const;
-    // Empties one shown log, or both (and what their edits were still to get).
+    // Empties one shown log, or both (and what their views were still to get).
     void Clear(ShownLog log);
     void ClearShown();
 

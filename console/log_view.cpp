@@ -73,37 +73,62 @@ void CLogView::CopySelection() const {
 
 void CLogView::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
-    const QPalette& colours = palette();
-    const QString& text = m_lines.Text();
-    const qsizetype selectedFrom = std::min(m_anchor, m_cursor);
-    const qsizetype selectedTo = std::max(m_anchor, m_cursor);
     const int height = viewport()->height();
     const qsizetype rows = m_lines.RowCount();
-    // Draws the characters [from, to) of a row in one colour.
-    const auto drawRun = [&](const LogLines::Row& row, int y, qsizetype from, qsizetype to) {
-        if (from < to) {
-            painter.drawText(
-                QPointF(kMargin + static_cast<qreal>(from) * m_charWidth, y + m_ascent),
-                text.mid(row.start + from, to - from));
-        }
-    };
     int y = kMargin;
     for (qsizetype index = verticalScrollBar()->value(); index < rows && y < height; ++index) {
-        const LogLines::Row row = m_lines.RowAt(index);
-        const qsizetype from = std::clamp<qsizetype>(selectedFrom - row.start, 0, row.length);
-        const qsizetype to = std::clamp<qsizetype>(selectedTo - row.start, 0, row.length);
-        painter.setPen(colours.color(QPalette::Text));
-        drawRun(row, y, 0, from);
-        drawRun(row, y, to, row.length);
-        if (from < to) {
-            painter.fillRect(QRectF(kMargin + static_cast<qreal>(from) * m_charWidth, y,
-                                    static_cast<qreal>(to - from) * m_charWidth, m_rowHeight),
-                             colours.brush(QPalette::Highlight));
-            painter.setPen(colours.color(QPalette::HighlightedText));
-            drawRun(row, y, from, to);
-        }
+        PaintRow(painter, index, y);
         y += m_rowHeight;
     }
+}
+
+// Cells of plain ASCII, alike in selection, go out as one run: the font gives them the grid's
+// advance. Any other cluster is drawn at its own cell, so a glyph from a fallback font of
+// another width cannot shift the columns after it; a tab is drawn as its space.
+void CLogView::PaintRow(QPainter& painter, qsizetype row, int y) const {
+    struct Run {
+        qsizetype from = 0;
+        qsizetype to = 0;
+        int column = 0;
+        int width = 0;
+        bool bSelected = false;
+        bool bPlain = false;  // ASCII cells only: more may join
+        bool bDrawn = true;
+    };
+    const QPalette& colours = palette();
+    const QString& text = m_lines.Text();
+    const auto draw = [&](const Run& run) {
+        if (run.width == 0) {
+            return;
+        }
+        const qreal x = kMargin + run.column * m_charWidth;
+        if (run.bSelected) {
+            painter.fillRect(QRectF(x, y, run.width * m_charWidth, m_rowHeight),
+                             colours.brush(QPalette::Highlight));
+        }
+        if (run.bDrawn) {
+            painter.setPen(
+                colours.color(run.bSelected ? QPalette::HighlightedText : QPalette::Text));
+            painter.drawText(QPointF(x, y + m_ascent), text.mid(run.from, run.to - run.from));
+        }
+    };
+    const qsizetype selectedFrom = std::min(m_anchor, m_cursor);
+    const qsizetype selectedTo = std::max(m_anchor, m_cursor);
+    Run run;
+    for (const LogLines::Cell& cell : m_lines.CellsOf(row)) {
+        const bool bSelected = cell.offset >= selectedFrom && cell.offset < selectedTo;
+        const QChar first = text[cell.offset];
+        const bool bPlain = cell.length == 1 && first.unicode() < 0x80 && first != u'\t';
+        if (bPlain && run.bPlain && run.bSelected == bSelected) {
+            run.to += cell.length;
+            run.width += cell.width;
+            continue;
+        }
+        draw(run);
+        run = {cell.offset,   cell.offset + cell.length, cell.column, cell.width, bSelected, bPlain,
+               first != u'\t'};
+    }
+    draw(run);
 }
 
 void CLogView::resizeEvent(QResizeEvent* event) {
@@ -233,9 +258,16 @@ qsizetype CLogView::OffsetAt(QPoint point) const {
     const qsizetype rows = m_lines.RowCount();
     const qsizetype index = std::clamp<qsizetype>(
         verticalScrollBar()->value() + (point.y() - kMargin) / m_rowHeight, 0, rows - 1);
+    // The boundary nearest the point: a click on a cell's right half lands after it, and a
+    // cluster is never entered.
+    const qreal column = (point.x() - kMargin) / m_charWidth;
+    for (const LogLines::Cell& cell : m_lines.CellsOf(index)) {
+        if (column < cell.column + cell.width / 2.0) {
+            return cell.offset;
+        }
+    }
     const LogLines::Row row = m_lines.RowAt(index);
-    const auto column = static_cast<qsizetype>(std::lround((point.x() - kMargin) / m_charWidth));
-    return row.start + std::clamp<qsizetype>(column, 0, row.length);
+    return row.start + row.length;
 }
 
 void CLogView::Select(qsizetype anchor, qsizetype cursor) {

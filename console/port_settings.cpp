@@ -1,10 +1,10 @@
 #include "console/port_settings.h"
 
 #include <QSettings>
-#include <QStandardPaths>
 #include <QStringList>
 
 #include "base/bounded_file.h"
+#include "base/xdg_folders.h"
 
 namespace vantorel::console {
 
@@ -52,14 +52,11 @@ std::optional<bool> SwitchOf(const QVariant& value) {
 }  // namespace
 
 std::filesystem::path DefaultSettingsFile() {
-    // Where QSettings keeps the user's "vantorel"/"vantorel" ini file, named without opening
-    // it: constructing a QSettings reads the file.
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return std::filesystem::path(config.toStdString()) / "vantorel" / "vantorel.ini";
+    return StationFolder(XdgFolder::kConfig, "vantorel.ini");
 }
 
 std::filesystem::path BenchSettingsFile() {
-    return DefaultSettingsFile().parent_path() / "vantorel-bench.ini";
+    return StationFolder(XdgFolder::kConfig, "vantorel-bench.ini");
 }
 
 bool IsSettingsFileUsable(const std::filesystem::path& file, std::string& why) {

@@ -16,7 +16,8 @@ struct PortSettings {
 };
 
 // The operator's settings file, the one the file dialogs remember their folders in:
-// $XDG_CONFIG_HOME/vantorel/vantorel.ini, by default ~/.config/vantorel/vantorel.ini.
+// $XDG_CONFIG_HOME/vantorel/vantorel.ini, by default ~/.config/vantorel/vantorel.ini
+// (base/xdg_folders.h); empty, and then nothing is read or kept, when there is no home.
 std::filesystem::path DefaultSettingsFile();
 // The bench's own file beside it: emulated ports never reach the station's real map.
 std::filesystem::path BenchSettingsFile();

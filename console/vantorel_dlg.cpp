@@ -95,7 +95,7 @@ void CVantorelDlg::BindMembers() {
     m_dataExchange.BindCheck(ctl::kSlotsFollowPorts, &m_options.m_bSlotsFollowPorts);
 }
 
-// The log edits are not exchanged: they are kept in step with the logs line by line. The
+// The log views are not exchanged: they are kept in step with the logs line by line. The
 // image controls only show the selection, so they are written and never read back.
 void CVantorelDlg::UpdateData(bool bSaveAndValidate) {
     if (bSaveAndValidate) {

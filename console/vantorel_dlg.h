@@ -273,7 +273,7 @@ private:
     void CreateLinks();
     void BindMembers();
     void AppendShownLog(ShownLog log, std::string_view text);
-    // Hands both edits what their logs gained since the last frame.
+    // Hands both views what their logs gained since the last frame.
     void FlushShownLogs();
     void FlushShownLog(ShownLog log);
     void CloseLinks();
@@ -307,9 +307,9 @@ private:
     link::LinkPlatform m_linkPlatform;
     ControlRegistry m_controls;
     DataExchange m_dataExchange;
-    CLogView* m_pMainLogEdit = nullptr;  // 1017
-    CLogView* m_pAuxLogEdit = nullptr;   // 1071
-    QTimer* m_pLogFrameTimer = nullptr;  // feeds the edits at most once per frame
+    CLogView* m_pMainLogView = nullptr;  // 1017
+    CLogView* m_pAuxLogView = nullptr;   // 1071
+    QTimer* m_pLogFrameTimer = nullptr;  // feeds the views at most once per frame
     std::array<bool, kSlotCount> m_bFailCounted{};
     std::array<std::optional<std::string>, kSlotCount> m_strFailureToExplain;
     std::array<std::chrono::system_clock::time_point, kSlotCount> m_slotStarted{};

@@ -235,17 +235,17 @@ QWidget* CVantorelDlg::BuildLogArea() {
     column->addWidget(count);
 
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    m_pMainLogEdit = new CLogView(area);
-    m_pMainLogEdit->setFont(fixed);
-    m_pMainLogEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_controls.Add(ctl::kMainLog, m_pMainLogEdit);
-    column->addWidget(m_pMainLogEdit, 1);
+    m_pMainLogView = new CLogView(area);
+    m_pMainLogView->setFont(fixed);
+    m_pMainLogView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_controls.Add(ctl::kMainLog, m_pMainLogView);
+    column->addWidget(m_pMainLogView, 1);
 
-    m_pAuxLogEdit = new CLogView(area);
-    m_pAuxLogEdit->setFont(fixed);
-    m_pAuxLogEdit->hide();
-    m_controls.Add(ctl::kAuxLog, m_pAuxLogEdit);
-    column->addWidget(m_pAuxLogEdit, 1);
+    m_pAuxLogView = new CLogView(area);
+    m_pAuxLogView->setFont(fixed);
+    m_pAuxLogView->hide();
+    m_controls.Add(ctl::kAuxLog, m_pAuxLogView);
+    column->addWidget(m_pAuxLogView, 1);
 
     m_pLogFrameTimer = new QTimer(this);
     m_pLogFrameTimer->setSingleShot(true);

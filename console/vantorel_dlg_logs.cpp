@@ -55,7 +55,7 @@ void CVantorelDlg::AppendAuxLogText(std::string_view text) {
 
 void CVantorelDlg::ClearAuxLog() {
     m_logs.Clear(ShownLog::Aux);
-    m_pAuxLogEdit->Clear();
+    m_pAuxLogView->Clear();
 }
 
 void CVantorelDlg::AppendSlotLogText(int slot, std::string_view text) {
@@ -110,8 +110,8 @@ void CVantorelDlg::FlushShownLog(ShownLog log) {
     if (pending.empty()) {
         return;
     }
-    CLogView* edit = log == ShownLog::Main ? m_pMainLogEdit : m_pAuxLogEdit;
-    edit->AppendText(LogTextForDisplay(pending));
+    CLogView* view = log == ShownLog::Main ? m_pMainLogView : m_pAuxLogView;
+    view->AppendText(LogTextForDisplay(pending));
 }
 
 void CVantorelDlg::OnBnClickedSeeLog(int slot) {

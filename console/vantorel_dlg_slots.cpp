@@ -44,8 +44,8 @@ void CVantorelDlg::ResetAllSlots() {
     m_nFailCount = 0;
     m_nSlotsLeft = kSlotCount;
     m_logs.ClearShown();
-    m_pMainLogEdit->Clear();
-    m_pAuxLogEdit->Clear();
+    m_pMainLogView->Clear();
+    m_pAuxLogView->Clear();
     m_bDetecting = 0;
     for (int slot = kSlotCount - 1; slot >= 0; --slot) {
         ResetSlot(slot);

@@ -66,6 +66,10 @@ private:
     bool SendEboot();
     bool CheckProtocolVersion();
     bool RebootIntoNewBootLoader();
+    bool SendReboot();
+    bool WaitForRedetection();
+    bool Reopen();
+    bool GreetAgain();
     bool SendCsc();
     bool SendPda();
     bool SendLangPack();
@@ -293,9 +297,15 @@ bool DownloadRun::CheckProtocolVersion() {
     return !Stopped();
 }
 
+// After a new boot loader is flashed: reboot the handset into it, wait until it is detected
+// again, reopen its link on the same port and greet it as at the start.
 bool DownloadRun::RebootIntoNewBootLoader() {
     Status(kStatusRebooting, kFileFailure);
     Log("[Setup:%d] Try downloading again\r\n", Tag());
+    return SendReboot() && WaitForRedetection() && Reopen() && GreetAgain();
+}
+
+bool DownloadRun::SendReboot() {
     if (!Sleep(milliseconds(m_nSlot * 2000))) {
         return false;
     }
@@ -307,10 +317,13 @@ bool DownloadRun::RebootIntoNewBootLoader() {
     }
     Log("[Setup:%d] Re-Boot device and Close USB port\r\n", Tag());
     m_link.Close();
+    return true;
+}
+
+bool DownloadRun::WaitForRedetection() {
     if (!m_options.bWinUsbMode) {
         m_host.StopSyncProcesses();
     }
-
     if (!m_host.WaitForDetection(m_nSlot, m_clock.ToReal(kRedetectionBound), m_stop)) {
         if (Stopped()) {
             return false;
@@ -325,7 +338,10 @@ bool DownloadRun::RebootIntoNewBootLoader() {
             return false;
         }
     }
+    return true;
+}
 
+bool DownloadRun::Reopen() {
     m_host.ClearDetectedDeviceName(m_nSlot);
     const std::string recordedPath = m_link.DevicePath();
     bool reconnected = false;
@@ -344,10 +360,10 @@ bool DownloadRun::RebootIntoNewBootLoader() {
     }
     // A window that closed during the re-opening closed the links before it finished: the
     // handset is not greeted (its answer may take 11 s), and the run's end closes it again.
-    if (Stopped()) {
-        return false;
-    }
+    return !Stopped();
+}
 
+bool DownloadRun::GreetAgain() {
     for (int attempt = 0; attempt < 4; ++attempt) {
         if (WriteGreeting(m_link) > 0) {
             break;

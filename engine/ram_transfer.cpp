@@ -6,7 +6,8 @@ namespace vantorel::engine {
 
 namespace {
 
-enum class PacketOutcome { Echoed, FileShort, ReplyShort, SumMismatch };
+// LinkShort: the packet was not all written, or its reply was not all read.
+enum class PacketOutcome { Echoed, FileShort, LinkShort, SumMismatch };
 
 struct EchoedPacket {
     PacketOutcome outcome;
@@ -23,10 +24,13 @@ EchoedPacket SendDataPacket(const SlotContext& slot, Packet& packet, ImageFile& 
     if (firstPacket) {
         slot.clock.Sleep(Clock::Duration(50));
     }
-    slot.link.Write(packet.data(), kPacketSize);
+    // An echo read after a failed write could only be stale or never come.
+    if (slot.link.Write(packet.data(), kPacketSize) != kPacketSize) {
+        return {PacketOutcome::LinkShort};
+    }
     Reply4 reply{};
     if (ReadReply4(slot.link, reply) != kReplySize) {
-        return {PacketOutcome::ReplyShort};
+        return {PacketOutcome::LinkShort};
     }
     const uint32_t received = ReplyValue(reply);
     return {received == sum ? PacketOutcome::Echoed : PacketOutcome::SumMismatch, sum, received};
@@ -38,7 +42,7 @@ uint32_t FailureStatus(PacketOutcome outcome, uint32_t& errorFlag) {
         case PacketOutcome::FileShort:
             errorFlag = 1;
             return kStatusReadError;
-        case PacketOutcome::ReplyShort:
+        case PacketOutcome::LinkShort:
             errorFlag = 0;
             return kStatusReadError;
         case PacketOutcome::SumMismatch:
@@ -63,7 +67,12 @@ uint32_t DownloadToRam(const SlotContext& slot, int32_t imageKind, ImageFile& fi
     const uint32_t fullPackets = total / kPacketPayloadSize;
     const uint32_t rest = total % kPacketPayloadSize;
 
-    SendCommand(slot.link, kCmdStartRamDownload, static_cast<uint32_t>(imageKind), fullPackets, 0);
+    // A closed link takes no packets: the transfer fails as a short reply does.
+    if (!SendCommand(slot.link, kCmdStartRamDownload, static_cast<uint32_t>(imageKind), fullPackets,
+                     0)) {
+        errorFlag = 0;
+        return kStatusReadError;
+    }
     slot.clock.Sleep(Clock::Duration(50));
 
     const uint32_t step = fullPackets / 100;

@@ -19,7 +19,8 @@ struct SlotContext {
 
 // Sends end − start bytes from the file's current position into handset RAM at ramAddress,
 // in data packets whose sums the handset must echo. Returns 0, or 209 (errorFlag 1: the
-// file gave fewer bytes; 0: the handset's reply was short) or 212 (a sum was not echoed).
+// file gave fewer bytes; 0: the link was closed, a packet not all written or the handset's
+// reply short) or 212 (a sum was not echoed).
 uint32_t DownloadToRam(const SlotContext& slot, int32_t imageKind, ImageFile& file, uint32_t start,
                        uint32_t end, uint32_t ramAddress, uint32_t& errorFlag);
 

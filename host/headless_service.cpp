@@ -81,7 +81,7 @@ int RunHeadlessStation(const StationArguments& args, const console::ConsoleEnvir
         }
         Say("live page and API: " + stationLine.Url());
     }
-    console::StationScript script(dlg, env.prompts);
+    bench::StationScript script(dlg, env.prompts);
     std::string error;
     // Each handset starts as it is plugged in, unless the options say otherwise.
     if (!script.SetOption("Start downloading immediately", true, error)) {

@@ -68,7 +68,7 @@ int RunHeadless(int argc, char** argv, const host::StationArguments& args) {
     const UniqueFd stopFd = host::WatchStopSignals();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     RealPlatform real;
-    console::ConsolePrompts prompts(stdout);
+    bench::ConsolePrompts prompts(stdout);
     const command_line::StationChoices& chosen = args.choices;
     const std::filesystem::path recordsRoot = chosen.bNoRecords ? std::filesystem::path()
                                               : chosen.recordsDirectory.empty()

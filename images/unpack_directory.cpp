@@ -1,18 +1,17 @@
 #include "images/unpack_directory.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <random>
 #include <utility>
 #include <vector>
 
 #include "base/text_format.h"
+#include "base/xdg_folders.h"
 
 namespace vantorel::images {
 
@@ -38,10 +37,6 @@ public:
 private:
     int m_fd;
 };
-
-bool IsAbsolute(const char* path) {
-    return path != nullptr && path[0] == '/';
-}
 
 // Creates every missing directory of `path`, each with mode 0700.
 void MakeDirectories(const std::string& path) {
@@ -109,17 +104,7 @@ bool CopyRange(const ByteSource& source, uint64_t offset, uint64_t length, int f
 }  // namespace
 
 std::string UnpackDirectory::DefaultPath() {
-    std::string base;
-    if (const char* cache = std::getenv("XDG_CACHE_HOME"); IsAbsolute(cache)) {
-        base = cache;
-    } else if (const char* home = std::getenv("HOME"); IsAbsolute(home)) {
-        base = std::string(home) + "/.cache";
-    } else if (const passwd* user = ::getpwuid(::geteuid()); user && IsAbsolute(user->pw_dir)) {
-        base = std::string(user->pw_dir) + "/.cache";
-    } else {
-        base = FormatText("/tmp/vantorel-%u", static_cast<unsigned>(::geteuid()));
-    }
-    return base + "/vantorel/unpacked";
+    return StationFolder(XdgFolder::kCache, "unpacked").string();
 }
 
 std::string_view UnpackDirectory::FileName(ImageKind kind) {
@@ -137,7 +122,7 @@ std::string_view UnpackDirectory::FileName(ImageKind kind) {
 
 std::string UnpackDirectory::FilePath(ImageKind kind) const {
     const std::string_view name = FileName(kind);
-    return name.empty() ? std::string{} : m_path + "/" + std::string(name);
+    return name.empty() || m_path.empty() ? std::string{} : m_path + "/" + std::string(name);
 }
 
 UnpackWrite UnpackDirectory::Write(ImageKind kind, const ByteSource& source, uint64_t offset,

@@ -20,15 +20,17 @@ class UnpackDirectory {
 public:
     explicit UnpackDirectory(std::string path) : m_path(std::move(path)) {}
 
-    // $XDG_CACHE_HOME/vantorel/unpacked, or ~/.cache/vantorel/unpacked: on disk, because the
-    // images can be far larger than a memory-backed runtime directory should hold, and kept
-    // until the choice is withdrawn, which a cache directory is for.
+    // $XDG_CACHE_HOME/vantorel/unpacked, or ~/.cache/vantorel/unpacked (base/xdg_folders.h):
+    // on disk, because the images can be far larger than a memory-backed runtime directory
+    // should hold, and kept until the choice is withdrawn, which a cache directory is for.
+    // Empty when there is no home: nothing can be unpacked then.
     static std::string DefaultPath();
 
     const std::string& Path() const { return m_path; }
     // "eboot.eb0", "pda.nb0", "phone.bin"; "" for the kinds a container does not carry.
     static std::string_view FileName(ImageKind kind);
-    // The fixed file's full path; "" for the kinds a container does not carry.
+    // The fixed file's full path; "" for the kinds a container does not carry, and for a
+    // directory with no path.
     std::string FilePath(ImageKind kind) const;
 
     // Writes `length` bytes of `source` from `offset` as the kind's fixed file. kCreateFailed:

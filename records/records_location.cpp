@@ -1,8 +1,9 @@
 #include "records/records_location.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
+
+#include "base/xdg_folders.h"
 
 namespace vantorel::records {
 
@@ -18,15 +19,7 @@ std::tm UtcFields(std::chrono::system_clock::time_point when) {
 }  // namespace
 
 std::filesystem::path DefaultRecordsRoot() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (state != nullptr && state[0] == '/') {
-        return std::filesystem::path(state) / "vantorel" / "batches";
-    }
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/') {
-        return std::filesystem::path(home) / ".local" / "state" / "vantorel" / "batches";
-    }
-    return {};
+    return StationFolder(XdgFolder::kState, "batches");
 }
 
 std::string BatchFolderName(std::chrono::system_clock::time_point start) {

@@ -8,7 +8,7 @@
 namespace vantorel::records {
 
 // Where the batch records live: $XDG_STATE_HOME/vantorel/batches, by default
-// ~/.local/state/vantorel/batches. Empty when neither variable names a home.
+// ~/.local/state/vantorel/batches (base/xdg_folders.h). Empty when there is no home.
 std::filesystem::path DefaultRecordsRoot();
 
 // A batch folder's name for its UTC start time, e.g. "2026-12-08T16-20-05Z": names sort

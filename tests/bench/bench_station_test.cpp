@@ -15,11 +15,11 @@
 #include "console/log_view.h"
 #include "console/operator_prompts.h"
 #include "console/vantorel_dlg.h"
+#include "samples/sample_images.h"
 #include "tests/bench/no_records.h"
 #include "tests/support/file_dialog_answers.h"
 #include "tests/support/shown_logs.h"
 #include "tests/support/temp_dir.h"
-#include "tools/make_images/sample_images.h"
 
 namespace vantorel::bench::test {
 namespace {
@@ -110,8 +110,8 @@ protected:
 // speed change starts shows exactly the choices the operator made, keeps showing German
 // through the batch, and every handset receives German and the second CSC entry.
 TEST_F(BenchStationTest, ASpeedChangeKeepsEveryChoiceAndTheHandsetsGetThem) {
-    const tools::SampleSet set =
-        tools::WriteSampleSet((files / "samples").string(), tools::SampleSizes{}, 7);
+    const samples::SampleSet set =
+        samples::WriteSampleSet((files / "samples").string(), samples::SampleSizes{}, 7);
     station.Open({});
     // Unpacked files go to the test's directory, never to the user's own cache.
     Station().m_selection = images::ImageSelection((files / "unpacked").string());
@@ -129,7 +129,7 @@ TEST_F(BenchStationTest, ASpeedChangeKeepsEveryChoiceAndTheHandsetsGetThem) {
     EXPECT_EQ(ShownChoices(Station()), chosen);
 
     console::QtOperatorPrompts prompts({}, {});
-    console::StationScript script(Station(), prompts);
+    bench::StationScript script(Station(), prompts);
     std::string error;
     ASSERT_TRUE(script.PressDetect(error)) << error;
     for (int row = 0; row < 3; ++row) {

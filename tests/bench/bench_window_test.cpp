@@ -94,7 +94,7 @@ TEST_F(BenchWindowTest, StationAndPanelFitSideBySideOnCommonScreens) {
     QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
     station.Run({});
     CVantorelDlg& dlg = *station.Station();
-    console::BenchPanel& panel = *station.Panel();
+    bench::BenchPanel& panel = *station.Panel();
     for (const QRect screen : {QRect(0, 0, 1366, 768), QRect(0, 0, 1920, 1080)}) {
         SCOPED_TRACE(::testing::Message()
                      << screen.width() << ": station at least " << dlg.minimumSizeHint().width()

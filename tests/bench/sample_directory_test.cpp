@@ -10,6 +10,7 @@
 
 #include "tests/bench/child_process.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/xdg_rule_check.h"
 
 namespace vantorel::bench::test {
 namespace {
@@ -31,6 +32,18 @@ bool Holds(const fs::path& file, const std::string& text) {
 }
 
 // A new folder and an empty one get the whole set, with nothing left aside.
+TEST(SampleDirectory, TheSetIsInTheUsersDataFolder) {
+    vantorel::test::ExpectTheXdgRule("XDG_DATA_HOME", ".local/share/vantorel/sample-images",
+                                     "vantorel/sample-images",
+                                     [] { return fs::path(DefaultSampleDirectory()); });
+}
+
+TEST(SampleDirectory, NoFolderIsRefusedWithItsReason) {
+    std::string error;
+    EXPECT_FALSE(EnsureSampleSet("", error));
+    EXPECT_NE(error.find("no folder for the sample images"), std::string::npos) << error;
+}
+
 TEST(SampleDirectory, ANewOrEmptyFolderGetsTheSet) {
     vantorel::test::TempDir scratch;
     const fs::path fresh = scratch / "new" / "set";

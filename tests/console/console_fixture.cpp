@@ -6,7 +6,7 @@
 
 namespace vantorel::console::test {
 
-QString ConsoleTest::MainLogEdit() const {
+QString ConsoleTest::MainLogText() const {
     return vantorel::test::ShownLogText(*dlg, ctl::kMainLog);
 }
 

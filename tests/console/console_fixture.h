@@ -152,7 +152,7 @@ protected:
     bool Enabled(int id) const { return dlg->GetDlgItem(id)->isEnabled(); }
     QString Text(int id) const { return dlg->Controls().Text(id); }
     std::string MainLog() const { return dlg->m_logs.Text(ShownLog::Main); }
-    QString MainLogEdit() const;
+    QString MainLogText() const;
 
     link::emulated::EmulatedBus bus;
     ScriptedPrompts prompts;

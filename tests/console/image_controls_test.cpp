@@ -12,10 +12,10 @@
 #include "images/image_selection.h"
 #include "images/integrated_image.h"
 #include "images/pda_image.h"
+#include "samples/sample_images.h"
 #include "tests/console/console_fixture.h"
 #include "tests/support/shown_logs.h"
 #include "tests/support/temp_dir.h"
-#include "tools/make_images/sample_images.h"
 
 namespace vantorel::console::test {
 namespace {
@@ -27,7 +27,8 @@ class ImageControlsTest : public ConsoleTest {
 protected:
     static void SetUpTestSuite() {
         s_files = std::make_unique<TempDir>();
-        s_set = tools::WriteSampleSet((s_files->Path() / "set").string(), tools::SampleSizes{}, 7);
+        s_set =
+            samples::WriteSampleSet((s_files->Path() / "set").string(), samples::SampleSizes{}, 7);
     }
     static void TearDownTestSuite() { s_files.reset(); }
 
@@ -47,19 +48,19 @@ protected:
         return items;
     }
     bool AuxLogShown() const { return !dlg->GetDlgItem(ctl::kAuxLog)->isHidden(); }
-    QString AuxLogEdit() const { return vantorel::test::ShownLogText(*dlg, ctl::kAuxLog); }
+    QString AuxLogText() const { return vantorel::test::ShownLogText(*dlg, ctl::kAuxLog); }
     bool Selected(images::ImageKind kind) const { return dlg->m_selection.IsSelected(kind); }
     static uint32_t Size(const std::string& path) {
         return static_cast<uint32_t>(fs::file_size(path));
     }
 
     static std::unique_ptr<TempDir> s_files;
-    static tools::SampleSet s_set;
+    static samples::SampleSet s_set;
     TempDir m_scratch;
 };
 
 std::unique_ptr<TempDir> ImageControlsTest::s_files;
-tools::SampleSet ImageControlsTest::s_set;
+samples::SampleSet ImageControlsTest::s_set;
 
 TEST_F(ImageControlsTest, ABrowseButtonChoosesAndThenWithdrawsWithoutADialog) {
     QString shownWhileChoosing;
@@ -195,7 +196,7 @@ TEST_F(ImageControlsTest, PickingAnotherCscEntryRereadsItAndShowsItInTheSecondLo
     ChooseImage(ctl::kPdaButton, s_set.pdaWithLang);
     ChooseImage(ctl::kCscButton, s_set.multiCsc);
     EXPECT_TRUE(AuxLogShown());
-    EXPECT_EQ(AuxLogEdit(),
+    EXPECT_EQ(AuxLogText(),
               "----------------- Information of selected CSC ------------------\n"
               "Version:[MULTI0]\nDefaultLangCode:[0409]\nSalesCode:[S0]\nPriority:[0]\n");
 
@@ -205,7 +206,7 @@ TEST_F(ImageControlsTest, PickingAnotherCscEntryRereadsItAndShowsItInTheSecondLo
     EXPECT_EQ(dlg->m_logs.Text(ShownLog::Aux),
               "----------------- Information of selected CSC ------------------\r\n"
               "Version:[MULTI1]\r\nDefaultLangCode:[0412]\r\nSalesCode:[S1]\r\nPriority:[1]\r\n");
-    EXPECT_EQ(AuxLogEdit(),
+    EXPECT_EQ(AuxLogText(),
               "----------------- Information of selected CSC ------------------\n"
               "Version:[MULTI1]\nDefaultLangCode:[0412]\nSalesCode:[S1]\nPriority:[1]\n");
     // This entry offers no list of its own: the pack's list, at the entry's default.
@@ -216,7 +217,7 @@ TEST_F(ImageControlsTest, PickingAnotherCscEntryRereadsItAndShowsItInTheSecondLo
 
     dlg->Controls().As<QAbstractButton>(ctl::kCscButton)->click();
     EXPECT_FALSE(AuxLogShown());
-    EXPECT_EQ(AuxLogEdit(), "");
+    EXPECT_EQ(AuxLogText(), "");
     EXPECT_EQ(Combo(ctl::kCscCombo)->count(), 0);
 }
 

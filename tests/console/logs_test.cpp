@@ -30,7 +30,7 @@ TEST_F(LogsTest, FormatsPrintfStyleAndContinuesUnfinishedLines) {
     dlg->AppendMainLog("same line\r\n");
     dlg->AppendMainLog("next\r\n");
     EXPECT_EQ(MainLog(), "[EBoot:1] m_dwEraseNvCase = 210 ok!% same line\r\nnext\r\n");
-    EXPECT_EQ(MainLogEdit(), "[EBoot:1] m_dwEraseNvCase = 210 ok!% same line\nnext\n");
+    EXPECT_EQ(MainLogText(), "[EBoot:1] m_dwEraseNvCase = 210 ok!% same line\nnext\n");
 }
 
 TEST_F(LogsTest, LongLinesArriveWhole) {
@@ -39,48 +39,48 @@ TEST_F(LogsTest, LongLinesArriveWhole) {
     dlg->AppendSlotLog(0, "[Setup:1] Device name:%s\r\n", path.c_str());
     EXPECT_EQ(MainLog(), path + " CreateFile failed \r\n");
     EXPECT_EQ(dlg->m_logs.SlotText(0), "[Setup:1] Device name:" + path + "\r\n");
-    EXPECT_EQ(MainLogEdit().size(), static_cast<qsizetype>(path.size() + 20));
+    EXPECT_EQ(MainLogText().size(), static_cast<qsizetype>(path.size() + 20));
 }
 
 TEST_F(LogsTest, TheMainLogStaysScrolledToItsEnd) {
     dlg->show();
-    auto* edit = qobject_cast<CLogView*>(dlg->GetDlgItem(ctl::kMainLog));
+    auto* view = qobject_cast<CLogView*>(dlg->GetDlgItem(ctl::kMainLog));
     for (int line = 0; line < 300; ++line) {
         dlg->AppendMainLog("[PDA:1] line %d\r\n", line);
     }
-    MainLogEdit();  // the frame that shows them
-    EXPECT_GT(edit->verticalScrollBar()->maximum(), 0);
-    EXPECT_EQ(edit->verticalScrollBar()->value(), edit->verticalScrollBar()->maximum());
+    MainLogText();  // the frame that shows them
+    EXPECT_GT(view->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(view->verticalScrollBar()->value(), view->verticalScrollBar()->maximum());
 }
 
-// A storm of lines costs the edit one insertion and one scroll per frame, not one per line,
+// A storm of lines costs the view one insertion and one scroll per frame, not one per line,
 // and the lines still arrive whole and in order.
-TEST_F(LogsTest, LinesReachTheEditOncePerFrame) {
+TEST_F(LogsTest, LinesReachTheViewOncePerFrame) {
     dlg->show();
-    auto* edit = qobject_cast<CLogView*>(dlg->GetDlgItem(ctl::kMainLog));
+    auto* view = qobject_cast<CLogView*>(dlg->GetDlgItem(ctl::kMainLog));
     int changes = 0;
-    QObject::connect(edit, &CLogView::TextAppended, [&changes] { ++changes; });
+    QObject::connect(view, &CLogView::TextAppended, [&changes] { ++changes; });
     QString expected;
     for (int line = 0; line < 500; ++line) {
         dlg->AppendMainLog("[PDA:1] line %d\r\n", line);
         expected += QStringLiteral("[PDA:1] line %1\n").arg(line);
     }
-    EXPECT_EQ(changes, 0) << "the edit waits for the frame";
-    EXPECT_EQ(MainLogEdit(), expected);
+    EXPECT_EQ(changes, 0) << "the view waits for the frame";
+    EXPECT_EQ(MainLogText(), expected);
     EXPECT_EQ(changes, 1);
-    EXPECT_EQ(edit->verticalScrollBar()->value(), edit->verticalScrollBar()->maximum());
+    EXPECT_EQ(view->verticalScrollBar()->value(), view->verticalScrollBar()->maximum());
 }
 
 // More than a frame's worth of lines is shown over several frames, so that no frame stalls
-// the window; the edit still gets every line, in order.
+// the window; the view still gets every line, in order.
 TEST_F(LogsTest, AStormOfLinesIsShownOverSeveralFramesInOrder) {
-    auto* edit = qobject_cast<CLogView*>(dlg->GetDlgItem(ctl::kMainLog));
+    auto* view = qobject_cast<CLogView*>(dlg->GetDlgItem(ctl::kMainLog));
     int changes = 0;
-    QObject::connect(edit, &CLogView::TextAppended, [&changes] { ++changes; });
+    QObject::connect(view, &CLogView::TextAppended, [&changes] { ++changes; });
     for (int line = 0; line < 20000; ++line) {
         dlg->AppendMainLog("[PDA:%d] storm line %d\r\n", line % 8 + 1, line);
     }
-    EXPECT_EQ(MainLogEdit(), QString::fromStdString(MainLog()).remove('\r'));
+    EXPECT_EQ(MainLogText(), QString::fromStdString(MainLog()).remove('\r'));
     EXPECT_GT(changes, 1);
 }
 
@@ -97,7 +97,7 @@ TEST(LogBookTest, ATakeHandsOverWholeLinesUpToItsSizeAndKeepsTheRest) {
     book.Append(ShownLog::Main, "no line end yet");
     EXPECT_EQ(book.TakePending(ShownLog::Main, 4), "no line end yet");
     EXPECT_EQ(book.Text(ShownLog::Main), "first\r\nsecond\r\nthird\r\nno line end yet")
-        << "the log keeps everything the edit was handed";
+        << "the log keeps everything the view was handed";
 }
 
 TEST_F(LogsTest, ResetAllEmptiesBothShownLogs) {
@@ -111,7 +111,7 @@ TEST_F(LogsTest, ResetAllEmptiesBothShownLogs) {
     EXPECT_EQ(MainLog(), "main\r\n") << "the main log is left alone";
     dlg->OnBnClickedResetAll();
     EXPECT_EQ(MainLog(), "");
-    EXPECT_EQ(MainLogEdit(), "");
+    EXPECT_EQ(MainLogText(), "");
     EXPECT_EQ(dlg->m_logs.Text(ShownLog::Aux), "");
     EXPECT_EQ(vantorel::test::ShownLogText(*dlg, ctl::kAuxLog), "");
 }
@@ -132,7 +132,7 @@ TEST_F(LogsTest, SeeLogShowsTheSlotsLogUnderItsZeroBasedNumber) {
               [](QWidget& viewer) { EXPECT_EQ(dynamic_cast<CLogDialog&>(viewer).LogText(), ""); });
 }
 
-TEST_F(LogsTest, WorkerLinesReachTheEditInOrder) {
+TEST_F(LogsTest, WorkerLinesReachTheViewInOrder) {
     std::thread worker([this] {
         for (int line = 0; line < 200; ++line) {
             dlg->AppendMainLog("[PDA:2] %d\r\n", line);
@@ -143,7 +143,7 @@ TEST_F(LogsTest, WorkerLinesReachTheEditInOrder) {
     QApplication::processEvents();
 
     const std::string log = MainLog();
-    EXPECT_EQ(MainLogEdit(), QString::fromStdString(log).remove('\r'));
+    EXPECT_EQ(MainLogText(), QString::fromStdString(log).remove('\r'));
     size_t from = 0;
     for (int line = 0; line < 200; ++line) {
         const size_t at = log.find("[PDA:2] " + std::to_string(line) + "\r\n", from);

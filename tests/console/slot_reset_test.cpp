@@ -94,7 +94,7 @@ TEST_F(SlotResetTest, ResettingTheLastEndedSlotResetsEverything) {
     EXPECT_EQ(dlg->m_nSuccessCount, 0);
     EXPECT_EQ(dlg->m_nFailCount, 0);
     EXPECT_EQ(MainLog(), "");
-    EXPECT_EQ(MainLogEdit(), "");
+    EXPECT_EQ(MainLogText(), "");
     EXPECT_TRUE(Enabled(ctl::kDetect));
     EXPECT_EQ(LabelColour(0), RGB(255, 255, 0));
     EXPECT_EQ(LabelColour(1), RGB(255, 255, 0));

@@ -72,7 +72,7 @@ TEST_F(StressTest, EightWorkersAndTheDialogThreadTogether) {
     }
     EXPECT_EQ(workerLines, static_cast<size_t>(kSlotCount * ((kNotifications - 2 + 499) / 500)));
     EXPECT_EQ(dialogSeen, static_cast<size_t>(dialogLines));
-    EXPECT_EQ(MainLogEdit(), QString::fromStdString(log).remove('\r'));
+    EXPECT_EQ(MainLogText(), QString::fromStdString(log).remove('\r'));
     for (int slot = 0; slot < kSlotCount; ++slot) {
         EXPECT_EQ(dlg->m_aSlotStatus[slot].nState, slot % 2 == 0 ? SLOT_DONE : SLOT_FAILED);
     }

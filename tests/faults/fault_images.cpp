@@ -16,7 +16,7 @@ uint64_t PacketsFor(uint64_t bytes) {
 
 FaultImages WriteImages() {
     static const test::TempDir directory;
-    tools::SampleSizes sizes;
+    samples::SampleSizes sizes;
     sizes.dwEboot = 4 * 2032 + 500;
     sizes.dwLargeEboot = 4096;
     sizes.dwPdaImage = 9 * 2032 + 300;
@@ -26,7 +26,7 @@ FaultImages WriteImages() {
     sizes.dwPhone = 4 * 2032 + 100;
     sizes.dwSmd = 4096;
     FaultImages images;
-    images.set = tools::WriteSampleSet((directory.Path() / "set").string(), sizes, 11);
+    images.set = samples::WriteSampleSet((directory.Path() / "set").string(), sizes, 11);
     images.chosen = {
         {images::IMG_EBOOT, images.set.eboot}, {images::IMG_PDA, images.set.pda},
         {images::IMG_CSC, images.set.csc},     {images::IMG_LANGPACK, images.set.langPack},

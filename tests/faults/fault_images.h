@@ -6,7 +6,7 @@
 
 #include "emulator/flash_check.h"
 #include "engine/download_batch.h"
-#include "tools/make_images/sample_images.h"
+#include "samples/sample_images.h"
 
 namespace vantorel::faults {
 
@@ -15,7 +15,7 @@ namespace vantorel::faults {
 // takes milliseconds at a small clock scale, and at least three packets long, so that a
 // fault can hit a full packet in the middle of any of them.
 struct FaultImages {
-    tools::SampleSet set;
+    samples::SampleSet set;
     std::vector<emulator::ChosenImage> chosen;  // in the order the browse buttons are pressed
 };
 

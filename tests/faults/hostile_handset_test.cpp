@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/hostile_handset.h"
+#include "tests/support/hostile_handset.h"
 
 namespace vantorel::faults {
 namespace {
 
-using fuzz::HostileOutcome;
-using fuzz::RunHostileHandset;
+using test::HostileOutcome;
+using test::RunHostileHandset;
 
 constexpr uint8_t kEverything = 0x1F;  // EBoot, PDA, CSC, LANGPACK, Phone
 constexpr uint8_t kCooperative = 0x02;

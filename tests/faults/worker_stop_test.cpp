@@ -7,8 +7,8 @@
 
 #include "engine/boot_loader_protocol.h"
 #include "engine/download_worker.h"
-#include "fuzz/hostile_handset.h"
 #include "tests/support/echo_link.h"
+#include "tests/support/hostile_handset.h"
 
 namespace vantorel::faults {
 namespace {
@@ -53,10 +53,10 @@ TEST(WorkerStopTest, AHandsetReopenedAfterTheStopIsNotGreetedAndIsClosed) {
     std::stop_source window;
     ReopenedAsTheWindowCloses handset(platform, window);
     const uint8_t detected[] = {0x02};
-    fuzz::ReplyScript script(detected, sizeof detected);
-    fuzz::RecordingHost host(script, 0);
+    test::ReplyScript script(detected, sizeof detected);
+    test::RecordingHost host(script, 0);
 
-    const tools::SampleSet& set = fuzz::WrittenImages().set;
+    const samples::SampleSet& set = test::WrittenImages().set;
     DownloadImages images;
     images.bEboot = images.bPda = true;
     images.strEbootPath = set.eboot;

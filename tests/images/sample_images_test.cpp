@@ -6,11 +6,11 @@
 
 #include "images/image_selection.h"
 #include "images/le_bytes.h"
+#include "samples/sample_images.h"
 #include "tests/images/recording_view.h"
 #include "tests/support/temp_dir.h"
-#include "tools/make_images/sample_images.h"
 
-namespace vantorel::tools {
+namespace vantorel::samples {
 namespace {
 
 namespace fs = std::filesystem;
@@ -110,4 +110,4 @@ TEST(SampleImages, EveryFileIsAcceptedForItsKind) {
 }
 
 }  // namespace
-}  // namespace vantorel::tools
+}  // namespace vantorel::samples

@@ -8,8 +8,9 @@
 
 #include "images/image_selection.h"
 #include "images/integrated_image.h"
+#include "samples/sample_images.h"
 #include "tests/images/image_files.h"
-#include "tools/make_images/sample_images.h"
+#include "tests/support/xdg_rule_check.h"
 
 namespace vantorel::images {
 namespace {
@@ -53,12 +54,28 @@ protected:
     ImageSelection selection{(dir / "cache" / "vantorel").string()};
 };
 
+TEST(UnpackDirectoryPlace, ItIsInTheUsersCacheFolder) {
+    test::ExpectTheXdgRule("XDG_CACHE_HOME", ".cache/vantorel/unpacked", "vantorel/unpacked",
+                           [] { return fs::path(UnpackDirectory::DefaultPath()); });
+}
+
+// Without a home there is no directory: nothing is written, and no file outside it is named
+// (an empty path joined with "/eboot.eb0" would be a file in the root).
+TEST(UnpackDirectoryPlace, WithoutAPathNothingIsWrittenOrNamed) {
+    const UnpackDirectory nowhere{std::string()};
+    EXPECT_EQ(nowhere.FilePath(IMG_EBOOT), "");
+    UnpackDirectory writable{std::string()};
+    const std::vector<uint8_t> bytes(16, 0x5a);
+    const MemorySource source(bytes);
+    EXPECT_EQ(writable.Write(IMG_EBOOT, source, 0, bytes.size()), UnpackWrite::kCreateFailed);
+}
+
 TEST_F(UnpackTest, SampleImageUnpacksByteForByteIntoAPrivateDirectory) {
-    tools::SampleSizes sizes;
+    samples::SampleSizes sizes;
     sizes.dwEboot = 5000;
     sizes.dwPdaImage = 70000;
     sizes.dwPhone = 3000;
-    const auto set = tools::WriteSampleSet((dir / "samples").string(), sizes, 7);
+    const auto set = samples::WriteSampleSet((dir / "samples").string(), sizes, 7);
     std::string shownWhileChoosing;
     view.onShowSelection = [&] { shownWhileChoosing = selection.ImgPath(); };
 

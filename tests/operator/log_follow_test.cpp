@@ -19,7 +19,7 @@ TEST_F(LogFollowTest, ScrolledUpTheMainLogStaysAndBackAtTheEndItFollowsAgain) {
         for (int line = from; line < from + count; ++line) {
             dlg->AppendMainLog("[PDA:1] line %d\r\n", line);
         }
-        MainLogEdit();  // the frames that show them
+        MainLogText();  // the frames that show them
     };
     addLines(0, 300);
     ASSERT_GT(scroll->maximum(), 0);

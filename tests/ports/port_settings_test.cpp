@@ -13,6 +13,7 @@
 
 #include "console/operator_prompts.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/xdg_rule_check.h"
 
 namespace vantorel::console::test {
 namespace {
@@ -115,6 +116,14 @@ TEST_F(PortSettingsTest, AFileThatIsNoSmallRegularFileIsNeitherReadNorWritten) {
     EXPECT_EQ(notes, std::vector<std::string>{});
     SavePortSettings(file, settings);
     EXPECT_EQ(LoadPortSettings(file, notes).map, settings.map);
+}
+
+TEST(SettingsFiles, BothAreInTheUsersConfigFolder) {
+    vantorel::test::ExpectTheXdgRule("XDG_CONFIG_HOME", ".config/vantorel/vantorel.ini",
+                                     "vantorel/vantorel.ini", [] { return DefaultSettingsFile(); });
+    vantorel::test::ExpectTheXdgRule("XDG_CONFIG_HOME", ".config/vantorel/vantorel-bench.ini",
+                                     "vantorel/vantorel-bench.ini",
+                                     [] { return BenchSettingsFile(); });
 }
 
 // The default file is the one QSettings keeps the user's settings in, named without reading it.

@@ -16,6 +16,7 @@
 #include "records/file_digests.h"
 #include "records/records_location.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/xdg_rule_check.h"
 
 namespace vantorel::records {
 namespace {
@@ -65,6 +66,11 @@ protected:
     vantorel::test::TempDir dir;
     std::vector<std::string> said;
 };
+
+TEST(RecordsLocation, TheRootIsInTheUsersStateFolder) {
+    vantorel::test::ExpectTheXdgRule("XDG_STATE_HOME", ".local/state/vantorel/batches",
+                                     "vantorel/batches", [] { return DefaultRecordsRoot(); });
+}
 
 TEST_F(RecordsTest, LogsReachTheirFilesAsWrittenWithTheTimeInFront) {
     auto records = Make();

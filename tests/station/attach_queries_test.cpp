@@ -20,7 +20,7 @@ class AttachQueriesTest : public E2eTest {
 protected:
     // The boot loader chosen (so the attach asks for its version), then Detect.
     void ChooseBootLoaderAndDetect() {
-        const tools::SampleSet set = WriteSamples();
+        const samples::SampleSet set = WriteSamples();
         ChooseImage(ctl::kEbootButton, set.eboot);
         PressDetect();
     }

@@ -54,8 +54,8 @@ protected:
         EXPECT_FALSE(MainLogHas("All Download finished. \r\n"));
     }
 
-    tools::SampleSizes sizes;
-    tools::SampleSet set;
+    samples::SampleSizes sizes;
+    samples::SampleSet set;
     std::vector<ChosenImage> chosen;
 };
 

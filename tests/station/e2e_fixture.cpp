@@ -28,7 +28,7 @@ void E2eTest::MakeRecordingDialog(const std::filesystem::path& root) {
 }
 
 void E2eTest::AttachStalledFlashBesideAHealthyHandset() {
-    const tools::SampleSet set = WriteSamples();
+    const samples::SampleSet set = WriteSamples();
     ChooseEveryImageAndDetect(set);
     emulator::HandsetFaults stalledFlash;
     stalledFlash.flashProgressStallAfter[engine::kCmdFlashPhone] = 1;
@@ -41,8 +41,8 @@ void E2eTest::TearDown() {
     engine::g_dwPdaSectorSize = engine::kDefaultPdaSectorSize;
 }
 
-tools::SampleSet E2eTest::WriteSamples(const tools::SampleSizes& sizes) {
-    return tools::WriteSampleSet((files / "images").string(), sizes, 7);
+samples::SampleSet E2eTest::WriteSamples(const samples::SampleSizes& sizes) {
+    return samples::WriteSampleSet((files / "images").string(), sizes, 7);
 }
 
 void E2eTest::ChooseImage(int buttonId, const std::string& path) {
@@ -79,7 +79,8 @@ void E2eTest::PressDetect() {
     ASSERT_EQ(dlg->m_bDetecting, 1);
 }
 
-std::vector<emulator::ChosenImage> E2eTest::ChooseEveryImageAndDetect(const tools::SampleSet& set) {
+std::vector<emulator::ChosenImage> E2eTest::ChooseEveryImageAndDetect(
+    const samples::SampleSet& set) {
     const std::vector<emulator::ChosenImage> chosen{{images::IMG_EBOOT, set.eboot},
                                                     {images::IMG_PDA, set.pda},
                                                     {images::IMG_CSC, set.csc},

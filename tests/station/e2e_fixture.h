@@ -10,9 +10,9 @@
 #include "console/colorref.h"
 #include "emulator/flash_check.h"
 #include "emulator/handset_config.h"
+#include "samples/sample_images.h"
 #include "tests/station/station_fixture.h"
 #include "tests/support/temp_dir.h"
-#include "tools/make_images/sample_images.h"
 
 namespace vantorel::console::test {
 
@@ -39,7 +39,7 @@ protected:
     void MakeRecordingDialog(const std::filesystem::path& root);
 
     // Writes the synthetic image set into the test's directory.
-    tools::SampleSet WriteSamples(const tools::SampleSizes& sizes = {});
+    samples::SampleSet WriteSamples(const samples::SampleSizes& sizes = {});
 
     // --- The operator ---
     // Presses a browse button and answers its open-file dialog with `path`.
@@ -52,7 +52,7 @@ protected:
     void PressDetect();
     // Chooses every image but SMD from `set`, unchecks "Wait after download" and presses
     // Detect; returns the choices as the flash checker takes them.
-    std::vector<emulator::ChosenImage> ChooseEveryImageAndDetect(const tools::SampleSet& set);
+    std::vector<emulator::ChosenImage> ChooseEveryImageAndDetect(const samples::SampleSet& set);
     // Plugs a handset in at port "1-<n>" and waits until it holds slot n - 1.
     emulator::BusHandset& Attach(int n, emulator::HandsetConfig config = {},
                                  emulator::HandsetFaults faults = {});

@@ -16,10 +16,10 @@ class FullRunTest : public E2eTest {};
 // Eight handsets, every kind of image but SMD, the PDA image in two turns of a 5 MB
 // sector, and the second entry of a multi-CSC file.
 TEST_P(FullRunTest, EightHandsetsFlashEveryImageByteForByte) {
-    tools::SampleSizes sizes;
+    samples::SampleSizes sizes;
     sizes.dwPdaImage = kSectorBytes + 4321;
     sizes.dwPdaSectorSize = kSectorBytes;
-    const tools::SampleSet set = WriteSamples(sizes);
+    const samples::SampleSet set = WriteSamples(sizes);
 
     ChooseImage(ctl::kEbootButton, set.eboot);
     ChooseImage(ctl::kPdaButton, set.pda);
@@ -80,9 +80,9 @@ TEST_P(FullRunTest, EightHandsetsFlashEveryImageByteForByte) {
 // A PDA image of several megabytes fits the default 92160000-byte sector: one turn, carrying
 // the last turn's check word. The language pack behind it goes from the PDA file itself.
 TEST_P(FullRunTest, AMultiMegabytePdaIsOneTurnAndBringsItsLanguagePack) {
-    tools::SampleSizes sizes;
+    samples::SampleSizes sizes;
     sizes.dwPdaImage = 3 * 1048576 + 17;
-    const tools::SampleSet set = WriteSamples(sizes);
+    const samples::SampleSet set = WriteSamples(sizes);
 
     ChooseImage(ctl::kEbootButton, set.eboot);
     ChooseImage(ctl::kPdaButton, set.pdaWithLang);
@@ -120,7 +120,7 @@ TEST_P(FullRunTest, AMultiMegabytePdaIsOneTurnAndBringsItsLanguagePack) {
 // the run ends with the launch. (The emulated handset takes that launch into its new boot
 // loader, which is what a handset with a fresh boot loader does.)
 TEST_P(FullRunTest, OnlyABootLoaderIsFlashedAndLaunchedWithoutAReboot) {
-    const tools::SampleSet set = WriteSamples();
+    const samples::SampleSet set = WriteSamples();
     ChooseImage(ctl::kEbootButton, set.ebootLarge);
     SetOption(kWaitAfterDownloadBox, false);
     PressDetect();

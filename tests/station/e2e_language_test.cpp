@@ -67,7 +67,7 @@ protected:
 // that language: here after an integrated image, a multi-CSC entry with its own list and a
 // pack chosen after it.
 TEST_P(LanguageRunTest, TheLanguageShownAtStartStaysAndReachesEveryHandset) {
-    const tools::SampleSet set = WriteSamples();
+    const samples::SampleSet set = WriteSamples();
     dlg->m_selection = images::ImageSelection((files / "unpacked").string());
     dlg->show();
     ChooseImage(ctl::kImgButton, set.img);
@@ -92,7 +92,7 @@ TEST_P(LanguageRunTest, TheLanguageShownAtStartStaysAndReachesEveryHandset) {
 // A pack chosen after a CSC image with its own list: the pick is sent as the pack's own
 // entry, also for a language the CSC's list does not hold.
 TEST_P(LanguageRunTest, APackChosenAfterACscListSendsThePickedLanguage) {
-    const tools::SampleSet set = WriteSamples();
+    const samples::SampleSet set = WriteSamples();
     ChooseImage(ctl::kEbootButton, set.eboot);
     ChooseImage(ctl::kCscButton, set.csc);
     ChooseImage(ctl::kLangButton, set.langPack);
@@ -104,7 +104,7 @@ TEST_P(LanguageRunTest, APackChosenAfterACscListSendsThePickedLanguage) {
 // A PDA image that carries a pack, chosen after a ".lan": its own pack goes out whole, with
 // its own languages in the box and its own index sent.
 TEST_P(LanguageRunTest, APdaPackChosenAfterALanIsTheOneSentWhole) {
-    const tools::SampleSet set = WriteSamples();
+    const samples::SampleSet set = WriteSamples();
     const std::vector<uint8_t> data(1000, 0x42);
     std::vector<uint8_t> lan =
         images::BuildLangPackHeader(engine::ByteSum(data.data(), data.size()), {"0412", "0407"});

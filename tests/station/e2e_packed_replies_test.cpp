@@ -22,10 +22,10 @@ protected:
 };
 
 TEST_P(PackedRepliesTest, EveryImageIsFlashedByteForByte) {
-    tools::SampleSizes sizes;
+    samples::SampleSizes sizes;
     sizes.dwPdaImage = (5u << 20) + 999;
     sizes.dwPdaSectorSize = 5u << 20;
-    const tools::SampleSet set = WriteSamples(sizes);
+    const samples::SampleSet set = WriteSamples(sizes);
     ChooseImage(ctl::kEbootButton, set.eboot);
     ChooseImage(ctl::kPdaButton, set.pdaWithLang);
     ChooseImage(ctl::kCscButton, set.multiCsc);
@@ -53,9 +53,9 @@ TEST_P(PackedRepliesTest, EveryImageIsFlashedByteForByte) {
 }
 
 TEST_P(PackedRepliesTest, BothWordsOfEachSmdRangeInOnePacket) {
-    tools::SampleSizes sizes;
+    samples::SampleSizes sizes;
     sizes.dwSmd = kSmdHeader + 4 * kSmdBlock;
-    const tools::SampleSet set = WriteSamples(sizes);
+    const samples::SampleSet set = WriteSamples(sizes);
     SetOption(ctl::kSmdBinary, true);
     ChooseImage(ctl::kSmdButton, set.smd);
     SetOption(kWaitAfterDownloadBox, false);

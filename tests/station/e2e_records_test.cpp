@@ -43,7 +43,7 @@ protected:
 };
 
 TEST_P(RecordsRunTest, EightSlotsLeaveTheWindowsLogsInTheirOrder) {
-    const tools::SampleSet set = WriteSamples();
+    const samples::SampleSet set = WriteSamples();
     ChooseImage(ctl::kEbootButton, set.eboot);
     ChooseImage(ctl::kPdaButton, set.pda);
     ChooseImage(ctl::kLangButton, set.langPack);
@@ -102,7 +102,7 @@ TEST_P(RecordsRunTest, AStalledFlashLeavesItsErrorLineInTheSlotsLogOnDisk) {
 }
 
 TEST_P(RecordsRunTest, ResetAllWithHandsetsReadyEndsTheBatchAsReset) {
-    const tools::SampleSet set = WriteSamples();
+    const samples::SampleSet set = WriteSamples();
     ChooseEveryImageAndDetect(set);
     Attach(1);
     Attach(2);
@@ -114,7 +114,7 @@ TEST_P(RecordsRunTest, ResetAllWithHandsetsReadyEndsTheBatchAsReset) {
 }
 
 TEST_P(RecordsRunTest, QuittingMidRunEndsTheBatchAsQuit) {
-    const tools::SampleSet set = WriteSamples();
+    const samples::SampleSet set = WriteSamples();
     ChooseEveryImageAndDetect(set);
     Attach(1);
     dlg->Controls().As<QAbstractButton>(ctl::kStartDownloading)->click();

@@ -42,9 +42,9 @@ protected:
 
 // Two handsets asking for different ranges each get the image's blocks in their own order.
 TEST_P(SmdTest, EveryRangeAHandsetHandsOutGetsTheImagesBlocksInOrder) {
-    tools::SampleSizes sizes;
+    samples::SampleSizes sizes;
     sizes.dwSmd = kSmdHeader + 6 * kSmdBlock;
-    const tools::SampleSet set = WriteSamples(sizes);
+    const samples::SampleSet set = WriteSamples(sizes);
     ChooseSmd(set.smd);
     SetOption(kWaitAfterDownloadBox, false);
     PressDetect();
@@ -117,9 +117,9 @@ TEST_P(SmdTest, ARangeOf801BlocksGoesAs800AndOne) {
 
 // "NoLaunch" holds the launch back only for a raw NAND image.
 TEST_P(SmdTest, NoLaunchSkipsTheLaunchOnlyForAnSmdImage) {
-    tools::SampleSizes sizes;
+    samples::SampleSizes sizes;
     sizes.dwSmd = kSmdHeader + kSmdBlock;
-    const tools::SampleSet set = WriteSamples(sizes);
+    const samples::SampleSet set = WriteSamples(sizes);
     ChooseSmd(set.smd);
     SetOption(kNoLaunchBox, true);
     SetOption(kWaitAfterDownloadBox, false);
@@ -140,7 +140,7 @@ TEST_P(SmdTest, NoLaunchSkipsTheLaunchOnlyForAnSmdImage) {
 }
 
 TEST_P(SmdTest, NoLaunchWithoutAnSmdImageStillLaunches) {
-    const tools::SampleSet set = WriteSamples();
+    const samples::SampleSet set = WriteSamples();
     ChooseImage(ctl::kEbootButton, set.eboot);
     ChooseImage(ctl::kPdaButton, set.pda);
     SetOption(kNoLaunchBox, true);
@@ -165,9 +165,9 @@ TEST_P(SmdTest, NoLaunchWithoutAnSmdImageStillLaunches) {
 // not silence: the handset flashes whole. One whose format never ends fails as a read error
 // and the log never says the format ended.
 TEST_P(SmdTest, ALongNandFormatIsAwaitedAndAnEndlessOneIsNotLoggedAsEnded) {
-    tools::SampleSizes sizes;
+    samples::SampleSizes sizes;
     sizes.dwSmd = kSmdHeader + 2 * kSmdBlock;
-    const tools::SampleSet set = WriteSamples(sizes);
+    const samples::SampleSet set = WriteSamples(sizes);
     ChooseSmd(set.smd);
     SetOption(kWaitAfterDownloadBox, false);
     PressDetect();

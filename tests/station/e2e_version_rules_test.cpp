@@ -23,7 +23,7 @@ protected:
 // The protocol version each boot loader reports after its flash decides, per slot, whether
 // the run goes on, how the handset is rebooted and which images follow in which order.
 TEST_P(VersionRulesTest, EachSlotFollowsItsBootLoadersProtocolVersion) {
-    const tools::SampleSet set = WriteSamples();
+    const samples::SampleSet set = WriteSamples();
     const std::vector<ChosenImage> all = ChooseEveryImageAndDetect(set);
     const uint32_t versions[8] = {12, 13, 15, 16, 17, 18, 24, 25};
     for (int n = 1; n <= 8; ++n) {

@@ -14,7 +14,8 @@ namespace vantorel::test {
 // A link that answers like a cooperative boot loader without any state: a data packet gets
 // the sum of its payload back (or a wrong one / a short one at a chosen packet), the boot
 // loader's flash command the sum it was sent, any other command "OKUD". It keeps every data payload
-// in order.
+// in order. A write the script fails is answered all the same, as a handset may answer bytes
+// that the host's transfer gave up on.
 class EchoLink : public ScriptedLink {
 public:
     using ScriptedLink::ScriptedLink;
@@ -26,20 +27,25 @@ public:
     std::vector<uint32_t> commands;  // every command code written, in order
 
     uint32_t Write(const void* buffer, uint32_t length) override {
-        ScriptedLink::Write(buffer, length);
-        const auto* bytes = static_cast<const uint8_t*>(buffer);
+        const uint32_t written = ScriptedLink::Write(buffer, length);
+        Answer(static_cast<const uint8_t*>(buffer), length);
+        return written;
+    }
+
+private:
+    void Answer(const uint8_t* bytes, uint32_t length) {
         if (length != engine::kPacketSize) {
-            return length;
+            return;
         }
         const uint32_t code = engine::LoadLe32(bytes);
         commands.push_back(code);
         if (code == engine::kCmdFlashEboot) {
             QueueWord(engine::LoadLe32(bytes + 12));  // the boot loader takes the image
-            return length;
+            return;
         }
         if (code != engine::kCmdData) {
             QueueReply("OKUD");
-            return length;
+            return;
         }
         const uint32_t payloadLength = engine::LoadLe32(bytes + 8);
         const uint8_t* payload = bytes + engine::kPacketHeaderSize;
@@ -48,13 +54,12 @@ public:
         const size_t index = dataPackets++;
         if (shortReplyAtPacket == index) {
             QueueReply(std::vector<uint8_t>{1, 2});
-            return length;
+            return;
         }
         if (wrongSumAtPacket == index) {
             sum += 1;
         }
         QueueWord(sum);
-        return length;
     }
 };
 

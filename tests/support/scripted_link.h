@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,7 +51,7 @@ public:
     uint32_t Write(const void* buffer, uint32_t length) override {
         const auto* bytes = static_cast<const uint8_t*>(buffer);
         writes.emplace_back(bytes, bytes + length);
-        return length;
+        return writes.size() - 1 == failedWrite ? 0 : length;
     }
     uint32_t Read(void* buffer, uint32_t length, bool bWait) override {
         readWaitFlags.push_back(bWait);
@@ -69,6 +70,9 @@ public:
 
     std::vector<std::vector<uint8_t>> writes;
     std::vector<bool> readWaitFlags;
+    // The write with this index (0: the first) reports that nothing was written; it is
+    // recorded all the same.
+    std::optional<size_t> failedWrite;
 
 private:
     std::deque<std::vector<uint8_t>> m_replies;

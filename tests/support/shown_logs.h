@@ -10,9 +10,9 @@
 namespace vantorel::test {
 
 // Log lines reach the views once per frame: handles the dialog's events until both shown
-// logs have handed their edits everything (two seconds at most), then returns the text of
-// the edit `editId` (the main or the second log).
-inline QString ShownLogText(const console::CVantorelDlg& dlg, int editId) {
+// logs have handed their views everything (two seconds at most), then returns the text of
+// the view `viewId` (the main or the second log).
+inline QString ShownLogText(const console::CVantorelDlg& dlg, int viewId) {
     QElapsedTimer waited;
     waited.start();
     while ((dlg.m_logs.HasPending(console::ShownLog::Main) ||
@@ -20,7 +20,7 @@ inline QString ShownLogText(const console::CVantorelDlg& dlg, int editId) {
            waited.elapsed() < 2000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
-    return dlg.Controls().As<console::CLogView>(editId)->toPlainText();
+    return dlg.Controls().As<console::CLogView>(viewId)->Text();
 }
 
 }  // namespace vantorel::test

@@ -97,6 +97,25 @@ TEST_F(DownloadToRamTest, AShortReplyFailsWith209AndTheUsbFlag) {
     EXPECT_EQ(errorFlag, 0u);
 }
 
+// A packet the link did not take fails the transfer even though an echo arrives: the echo
+// cannot vouch for bytes the host never finished sending.
+TEST_F(DownloadToRamTest, AFailedPacketWriteFailsWith209AndTheUsbFlag) {
+    link.failedWrite = 2;  // the second data packet, after the start command
+    const auto bytes = test::PatternBytes(2032 * 3 + 9, 8);
+    EXPECT_EQ(Send(bytes, static_cast<uint32_t>(bytes.size())), kStatusReadError);
+    EXPECT_EQ(errorFlag, 0u);
+    EXPECT_EQ(link.writes.size(), 3u) << "nothing is sent after it";
+}
+
+TEST_F(DownloadToRamTest, AClosedLinkFailsWith209BeforeAnyPacket) {
+    link.SetOpened(false);
+    const auto bytes = test::PatternBytes(2032 * 2, 9);
+    EXPECT_EQ(Send(bytes, static_cast<uint32_t>(bytes.size())), kStatusReadError);
+    EXPECT_EQ(errorFlag, 0u);
+    EXPECT_EQ(link.dataPackets, 0u);
+    EXPECT_TRUE(reporter.Statuses().empty()) << "no progress for a transfer that never began";
+}
+
 TEST_F(DownloadToRamTest, AWrongEchoFailsWith212AndLogsBothSums) {
     link.wrongSumAtPacket = 1;
     const auto bytes = test::PatternBytes(2032 * 3, 6);

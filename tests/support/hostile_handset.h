@@ -33,9 +33,10 @@
 #include "images/lang_pack.h"
 #include "link/link_platform.h"
 #include "link/usb_interface.h"
-#include "tools/make_images/sample_images.h"
+#include "samples/sample_images.h"
+#include "tests/support/scripted_link.h"
 
-namespace vantorel::fuzz {
+namespace vantorel::test {
 
 // The handset's behaviour, consumed byte by byte.
 class ReplyScript {
@@ -65,29 +66,9 @@ private:
     size_t m_at = 0;
 };
 
-// A platform with nothing on it: the hostile link opens by script, not by enumeration.
-class NullPlatform final : public link::DeviceDirectory,
-                           public link::SerialOpener,
-                           public link::BulkOpener,
-                           public link::MessageSink {
-public:
-    std::optional<std::vector<std::string>> ListPresent(const link::Guid&) override {
-        return std::vector<std::string>{};
-    }
-    std::shared_ptr<link::SerialChannel> OpenExclusive(const std::string&) override {
-        return nullptr;
-    }
-    std::shared_ptr<link::BulkDevice> Open(const std::string&) override { return nullptr; }
-    void ShowMessage(const std::string&, const std::string&) override {}
-
-    link::LinkPlatform Platform() { return {*this, *this, *this, *this, clock}; }
-
-    const Clock clock{0.0};
-};
-
 class HostileLink final : public link::CUsbInterface {
 public:
-    HostileLink(NullPlatform& platform, ReplyScript& script)
+    HostileLink(EmptyPlatform& platform, ReplyScript& script)
         : CUsbInterface(platform.Platform()), m_script(script) {}
 
     bool Open(const link::Guid*, int, const char*) override {
@@ -266,7 +247,7 @@ private:
 
 // The image files of hostile runs: small, written once per process.
 struct HostileImages {
-    tools::SampleSet set;
+    samples::SampleSet set;
     uint32_t dwPdaPackData = 0;  // the pack's data behind pda_lang.nb0
 };
 
@@ -277,7 +258,7 @@ inline const HostileImages& WrittenImages() {
         if (::mkdtemp(directory.data()) == nullptr) {
             std::abort();
         }
-        tools::SampleSizes sizes;
+        samples::SampleSizes sizes;
         sizes.dwEboot = 3000;
         sizes.dwLargeEboot = 2100;
         sizes.dwPdaImage = 5000;
@@ -287,7 +268,7 @@ inline const HostileImages& WrittenImages() {
         sizes.dwPhone = 2500;
         sizes.dwSmd = 4096;
         HostileImages written;
-        written.set = tools::WriteSampleSet(directory, sizes, 5);
+        written.set = samples::WriteSampleSet(directory, sizes, 5);
         written.dwPdaPackData = sizes.dwLangPackData;
         // The files stay for the life of the process; the directory goes with it.
         static const struct Remover {
@@ -306,7 +287,7 @@ inline const HostileImages& WrittenImages() {
 inline void ChooseRun(uint8_t images, uint8_t options, engine::DownloadImages& chosen,
                       engine::DownloadOptions& settings, bool& bWaitAfterDownload) {
     namespace fs = std::filesystem;
-    const tools::SampleSet& set = WrittenImages().set;
+    const samples::SampleSet& set = WrittenImages().set;
     const auto size = [](const std::string& path) {
         return static_cast<uint32_t>(fs::file_size(path));
     };
@@ -377,7 +358,7 @@ inline HostileOutcome RunHostileHandset(const uint8_t* data, size_t size) {
     }
     constexpr int kSlot = 2;
     ReplyScript script(data + 2, size - 2);
-    NullPlatform platform;
+    EmptyPlatform platform;
     HostileLink handset(platform, script);
     RecordingHost host(script, kSlot);
     engine::DownloadImages images;
@@ -436,4 +417,4 @@ inline HostileOutcome RunHostileHandset(const uint8_t* data, size_t size) {
     return outcome;
 }
 
-}  // namespace vantorel::fuzz
+}  // namespace vantorel::test

@@ -1,4 +1,4 @@
-#include "tools/make_images/sample_images.h"
+#include "samples/sample_images.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -11,7 +11,7 @@
 #include "images/lang_pack.h"
 #include "images/pda_image.h"
 
-namespace vantorel::tools {
+namespace vantorel::samples {
 
 namespace {
 
@@ -40,6 +40,23 @@ uint64_t SplitMix(uint64_t value) {
     return value ^ (value >> 31);
 }
 
+// Generates `count` content bytes of `stream` from `offset` a chunk at a time, hands each
+// chunk to `use` and returns the byte sum of them all.
+template <typename Use>
+uint32_t GenerateContent(uint32_t seed, uint32_t stream, uint64_t offset, uint64_t count, Use use) {
+    std::vector<uint8_t> chunk(static_cast<size_t>(std::min<uint64_t>(count, kChunk)));
+    uint32_t sum = 0;
+    while (count > 0) {
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(count, chunk.size()));
+        FillSampleBytes(seed, stream, offset, chunk.data(), n);
+        sum = engine::ByteSumContinue(sum, chunk.data(), n);
+        use(chunk.data(), n);
+        offset += n;
+        count -= n;
+    }
+    return sum;
+}
+
 class SampleWriter {
 public:
     explicit SampleWriter(const std::string& path) : m_path(path), m_out(path, std::ios::binary) {
@@ -50,17 +67,8 @@ public:
     void Bytes(const std::vector<uint8_t>& bytes) { Write(bytes.data(), bytes.size()); }
     // `count` content bytes of `stream` from its `offset`; returns their byte sum.
     uint32_t Content(uint32_t seed, uint32_t stream, uint64_t offset, uint64_t count) {
-        std::vector<uint8_t> chunk(static_cast<size_t>(std::min<uint64_t>(count, kChunk)));
-        uint32_t sum = 0;
-        while (count > 0) {
-            const size_t n = static_cast<size_t>(std::min<uint64_t>(count, chunk.size()));
-            FillSampleBytes(seed, stream, offset, chunk.data(), n);
-            sum = engine::ByteSumContinue(sum, chunk.data(), n);
-            Write(chunk.data(), n);
-            offset += n;
-            count -= n;
-        }
-        return sum;
+        return GenerateContent(seed, stream, offset, count,
+                               [this](const uint8_t* bytes, size_t n) { Write(bytes, n); });
     }
     void Finish() {
         m_out.close();
@@ -82,16 +90,7 @@ private:
 };
 
 uint32_t StreamSum(uint32_t seed, uint32_t stream, uint64_t offset, uint64_t count) {
-    std::vector<uint8_t> chunk(static_cast<size_t>(std::min<uint64_t>(count, kChunk)));
-    uint32_t sum = 0;
-    while (count > 0) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(count, chunk.size()));
-        FillSampleBytes(seed, stream, offset, chunk.data(), n);
-        sum = engine::ByteSumContinue(sum, chunk.data(), n);
-        offset += n;
-        count -= n;
-    }
-    return sum;
+    return GenerateContent(seed, stream, offset, count, [](const uint8_t*, size_t) {});
 }
 
 void WritePlain(const std::string& path, uint32_t seed, uint32_t stream, uint64_t size) {
@@ -246,4 +245,4 @@ SampleSet WriteSampleSet(const std::string& directory, const SampleSizes& sizes,
     return set;
 }
 
-}  // namespace vantorel::tools
+}  // namespace vantorel::samples

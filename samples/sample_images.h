@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace vantorel::tools {
+namespace vantorel::samples {
 
 // Sizes of a synthetic image set, in bytes unless said otherwise.
 struct SampleSizes {
@@ -50,4 +50,4 @@ void FillSampleBytes(uint32_t seed, uint32_t stream, uint64_t offset, uint8_t* o
 // a file cannot be written. Files are written in chunks, so large sizes cost no memory.
 SampleSet WriteSampleSet(const std::string& directory, const SampleSizes& sizes, uint32_t seed);
 
-}  // namespace vantorel::tools
+}  // namespace vantorel::samples
