@@ -46,10 +46,18 @@ HeadlessStation::HeadlessStation(const StationPlatform& platform, const BenchArg
     if (m_dlg.Records() != nullptr) {
         m_dlg.Records()->CopyReportTo(args.reportFile);
     }
+    m_dlg.SetStationObserver(&m_line.State());
 }
 
 std::optional<int> HeadlessStation::Arm(const std::vector<emulator::ChosenImage>& chosen) {
     std::string error;
+    if (m_args.http) {
+        if (!m_line.Serve(*m_args.http, RecordsRoot(m_args), error)) {
+            Note(error);
+            return kExitBadArguments;
+        }
+        Note("live page and API: " + m_line.Url());
+    }
     for (const emulator::ChosenImage& image : chosen) {
         if (!m_script.ChooseImage(image.kind, image.path, error)) {
             Note("cannot choose " + error);

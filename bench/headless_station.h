@@ -12,6 +12,7 @@
 #include "console/console_environment.h"
 #include "console/vantorel_dlg.h"
 #include "emulator/flash_check.h"
+#include "line/station_line.h"
 #include "link/message_sink.h"
 
 namespace vantorel::bench {
@@ -60,6 +61,8 @@ private:
     link::DiagnosticCapture m_diagnostics;
     bench::ConsolePrompts m_prompts;
     bench::BenchSyncService m_sync;
+    // Before the dialog: it is told until the dialog has gone.
+    line::StationLine m_line;
     console::CVantorelDlg m_dlg;
     bench::StationScript m_script;
 };

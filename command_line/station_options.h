@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "command_line/command_option.h"
+#include "command_line/listen_address.h"
 #include "engine/slot_port_map.h"
 #include "images/image_kind.h"
 
@@ -31,6 +32,8 @@ struct StationChoices {
     bool bNoRecords = false;
     bool bSlotsFollowPorts = false;
     std::optional<engine::SlotPortMap> portMap;
+    // --http: where the live page and API listen; none: not served.
+    std::optional<ListenAddress> http;
 };
 
 // Declares --eboot, --pda, --csc, --lang, --phone and --smd, each adding to `files`.
@@ -44,10 +47,13 @@ struct StationHelpNotes {
 };
 
 // Declares --eboot, --pda, --csc, --lang, --phone, --smd, --check, --uncheck,
-// --slots-follow-ports, --port-map, --records and --no-records, each writing into `choices`
+// --slots-follow-ports, --port-map, --records, --no-records and --http, each writing into `choices`
 // (which must outlive the parse).
 void AddStationOptions(std::vector<CommandOption>& options, StationChoices& choices,
                        const StationHelpNotes& notes = {});
+
+// --http ADDRESS:PORT, for programs that take it without the other station options.
+CommandOption HttpOption(std::optional<ListenAddress>& target);
 
 // What the choices cannot mean together (a map without --slots-follow-ports); nullopt when
 // they can.

@@ -146,6 +146,7 @@ int CVantorelDlg::AttachHandset(const std::string& arrivalName) {
     g_aPdaDetect[slot].DetectEvent().Reset();
     SetSlotLabelColour(slot, kReadyColour);
     m_prgSlot[slot]->SetWindowText(QStringLiteral("Ready to download..."));
+    ShowSlotToObserver(slot);
 
     if (m_bPipelined) {
         QMetaObject::invokeMethod(

@@ -91,6 +91,7 @@ void CVantorelDlg::OnStartDownloading() {
         RecordSlotStart(slot);
         m_aSlotStatus[slot].nState = SLOT_DOWNLOADING;
         --m_nSlotsLeft;
+        ShowSlotToObserver(slot);
     }
     LogChosenImages(batch->images);
     EnableOperatorControls(false);

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
+#include "command_line/station_options.h"
 #include "console/program_start.h"
 
 namespace vantorel::host {
@@ -12,6 +14,11 @@ namespace vantorel::host {
 struct StationArguments {
     bool bHelp = false;
     bool bVersion = false;
+    // The station as a service: no window, batch after batch on `choices`.
+    bool bHeadless = false;
+    std::chrono::seconds stopBound{120};
+    // Images, option boxes, ports, records and --http.
+    command_line::StationChoices choices;
     // Qt's -platform and -display, which decide where the window opens before the
     // environment does; empty when not given.
     std::string platform;

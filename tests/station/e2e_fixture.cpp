@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QJsonDocument>
 #include <algorithm>
 #include <fstream>
 
@@ -17,6 +18,15 @@ void E2eTest::SetUp() {
     // turns to the next one.
     engine::g_dwPdaSectorSize = engine::kDefaultPdaSectorSize;
     StationTest::SetUp();
+}
+
+void E2eTest::AttachStalledFlashBesideAHealthyHandset() {
+    const samples::SampleSet set = WriteSamples();
+    ChooseEveryImageAndDetect(set);
+    emulator::HandsetFaults stalledFlash;
+    stalledFlash.flashProgressStallAfter[engine::kCmdFlashPhone] = 1;
+    Attach(1, {}, stalledFlash);
+    Attach(2);
 }
 
 void E2eTest::TearDown() {
@@ -188,6 +198,10 @@ uint32_t E2eTest::FileWord(const std::string& path, uint64_t offset) {
     file.read(reinterpret_cast<char*>(bytes), sizeof bytes);
     EXPECT_TRUE(file) << path;
     return engine::LoadLe32(bytes);
+}
+
+QJsonObject Json(const std::string& text) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
 }
 
 std::string LinkName(const ::testing::TestParamInfo<bool>& info) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <chrono>
 #include <cstdint>
 #include <span>
@@ -35,7 +36,6 @@ protected:
 
     void SetUp() override;
     void TearDown() override;
-
     // A new station whose batches leave their records under `root`.
     void KeepRecordsIn(const std::filesystem::path& root);
     // Writes the synthetic image set into the test's directory.
@@ -60,6 +60,9 @@ protected:
     // the batch's end line; false when `bound` passed first.
     bool RunBatch(std::chrono::milliseconds bound = std::chrono::seconds(90));
     bool BatchEnded() const;
+    // Every image chosen and Detect pressed; handset 1's flash stalls after its first
+    // progress report of the modem image (it fails), handset 2 is healthy.
+    void AttachStalledFlashBesideAHealthyHandset();
 
     // --- What the slot table shows ---
     std::string BarText(int slot) const;
@@ -94,5 +97,8 @@ protected:
 };
 
 std::string LinkName(const ::testing::TestParamInfo<bool>& info);
+
+// A record's JSON object (a report line, a summary); empty when the text is none.
+QJsonObject Json(const std::string& text);
 
 }  // namespace vantorel::console::test

@@ -26,10 +26,6 @@ std::string WithoutStamps(const std::string& text) {
     return bare;
 }
 
-QJsonObject Json(const std::string& text) {
-    return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
-}
-
 class RecordsRunTest : public E2eTest {
 protected:
     void SetUp() override {
@@ -97,12 +93,7 @@ TEST_P(RecordsRunTest, EightSlotsLeaveTheWindowsLogsInTheirOrder) {
 }
 
 TEST_P(RecordsRunTest, AStalledFlashLeavesItsErrorLineInTheSlotsLogOnDisk) {
-    const samples::SampleSet set = WriteSamples();
-    ChooseEveryImageAndDetect(set);
-    emulator::HandsetFaults stalledFlash;
-    stalledFlash.flashProgressStallAfter[engine::kCmdFlashPhone] = 1;
-    Attach(1, {}, stalledFlash);
-    Attach(2);
+    AttachStalledFlashBesideAHealthyHandset();
     ASSERT_TRUE(RunBatch()) << MainLog();
     // The station closes as soon as the batch has ended, as the headless bench does.
     const fs::path folder = CloseStation();
