@@ -40,6 +40,12 @@ std::string WithMessageId(const std::string& json) {
     return "{\"message_id\":\"" + id + "\"" + (bEmpty ? "}" : "," + line.substr(brace + 1));
 }
 
+std::string NoAnswerIn(std::chrono::milliseconds bound) {
+    return "no answer in " + (bound.count() % 1000 == 0
+                                  ? std::to_string(bound.count() / 1000) + " s"
+                                  : std::to_string(bound.count()) + " ms");
+}
+
 }  // namespace
 
 MqttPublisher::MqttPublisher(PublisherSettings settings)
@@ -102,17 +108,14 @@ void MqttPublisher::Run(std::stop_token stop) {
         }
         if (m_client && !m_bConnected && !m_lost &&
             now - m_attemptStarted > m_settings.connectBound) {
-            Lose("no answer in " + std::to_string(m_settings.connectBound.count() / 1000) + " s");
+            Lose(NoAnswerIn(m_settings.connectBound));
         }
         if (m_bConnected) {
             PublishSlots(now);
             PublishWaiting();
         }
         if (m_client && !m_lost) {
-            const int result = m_client->Loop(kLoopMs);
-            if (result != MOSQ_ERR_SUCCESS && !m_lost) {
-                Lose(MosquittoClient::ErrorText(result));
-            }
+            LoopOnce();
         }
         if (m_lost) {
             m_client.reset();
@@ -285,27 +288,50 @@ void MqttPublisher::PublishWaiting() {
     }
 }
 
+void MqttPublisher::LoopOnce() {
+    const int result = m_client->Loop(kLoopMs);
+    if (result != MOSQ_ERR_SUCCESS && !m_lost) {
+        Lose(MosquittoClient::ErrorText(result));
+    }
+}
+
 void MqttPublisher::Finish() {
+    const Clock::time_point deadline = Clock::now() + m_settings.flushBound;
+    if (!m_bConnected && !m_bSaidDown && !m_outbox.Entries().empty()) {
+        // A run shorter than the first connect: its lines get their chance before it ends.
+        if (!m_client) {
+            StartConnecting(Clock::now());
+        }
+        while (m_client && !m_lost && !m_bConnected && Clock::now() < deadline) {
+            LoopOnce();
+        }
+        if (!m_bConnected && !m_lost) {
+            Lose(NoAnswerIn(m_settings.flushBound));
+        }
+    }
     if (!m_client || !m_bConnected || m_lost) {
         return;
-    }
-    const Clock::time_point deadline = Clock::now() + m_settings.flushBound;
-    int messageId = 0;
-    if (m_client->Publish(Topic("status"), kOffline, kQosAtLeastOnce, true, &messageId) ==
-        MOSQ_ERR_SUCCESS) {
-        m_offlineId = messageId;
     }
     const auto anySlotWaits = [&] {
         return std::any_of(m_slots.begin(), m_slots.end(),
                            [](const SlotShown& slot) { return slot.bDirty; });
     };
-    while (!m_lost && Clock::now() < deadline &&
-           (m_offlineId || !m_outbox.Entries().empty() || anySlotWaits())) {
+    while (!m_lost && Clock::now() < deadline && (!m_outbox.Entries().empty() || anySlotWaits())) {
         PublishSlots(Clock::now());
         PublishWaiting();
-        if (m_client->Loop(kLoopMs) != MOSQ_ERR_SUCCESS) {
-            return;
-        }
+        LoopOnce();
+    }
+    // "offline" last, after every slot's last state.
+    int messageId = 0;
+    if (!m_lost && m_client->Publish(Topic("status"), kOffline, kQosAtLeastOnce, true,
+                                     &messageId) == MOSQ_ERR_SUCCESS) {
+        m_offlineId = messageId;
+    }
+    while (!m_lost && Clock::now() < deadline && m_offlineId) {
+        LoopOnce();
+    }
+    if (m_lost) {
+        return;
     }
     m_bClosing = true;
     m_client->Disconnect();

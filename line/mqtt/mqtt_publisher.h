@@ -95,6 +95,8 @@ private:
     void StartConnecting(Clock::time_point now);
     void OnConnected(int code);
     void Lose(std::string reason, bool bRefused = false);
+    // One pass of the network loop; a failure loses the connection.
+    void LoopOnce();
     void PublishSlots(Clock::time_point now);
     void PublishWaiting();
     void Finish();

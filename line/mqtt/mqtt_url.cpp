@@ -89,7 +89,8 @@ std::optional<MqttEndpoint> ParseMqttUrl(std::string_view url, std::string& erro
 }
 
 bool IsUsableStationId(std::string_view name) {
-    if (name.empty() || name.size() > kMostStationIdBytes) {
+    // "." and ".." would name other folders than the station's outbox.
+    if (name.empty() || name.size() > kMostStationIdBytes || name == "." || name == "..") {
         return false;
     }
     for (const char c : name) {

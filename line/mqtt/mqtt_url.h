@@ -24,7 +24,8 @@ struct MqttEndpoint {
 std::optional<MqttEndpoint> ParseMqttUrl(std::string_view url, std::string& error);
 
 // Whether `name` can stand in a topic as a station's id: not empty, at most 64 bytes, no
-// '/', '+', '#' and no control character (which would split or widen the topics).
+// '/', '+', '#' and no control character (which would split or widen the topics), and
+// neither "." nor ".." (its outbox folder is named by it).
 bool IsUsableStationId(std::string_view name);
 
 }  // namespace vantorel::line

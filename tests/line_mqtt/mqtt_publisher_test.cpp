@@ -1,6 +1,9 @@
 // The publisher against Debian's own broker, started by the test on a free localhost port:
 // what arrives, in which order, and what happens while the broker is away.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -8,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/unique_fd.h"
 #include "line/mqtt/mqtt_publisher.h"
 #include "tests/line_mqtt/test_broker.h"
 #include "tests/support/temp_dir.h"
@@ -223,6 +227,46 @@ TEST_F(MqttPublisherTest, LinesLeftInTheOutboxByAnEarlierRunGoOutFirst) {
     }
     EXPECT_EQ(arrived, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(said.Count("2 line(s) of an earlier run wait in the outbox"), 1);
+}
+
+TEST_F(MqttPublisherTest, ARunShorterThanTheFirstConnectStillSendsItsLines) {
+    TestSubscriber dashboard(broker.Port(), "vantorel/s1/+");
+    ASSERT_TRUE(dashboard.WaitSubscribed(kArrival));
+    {
+        MqttPublisher publisher(Settings());
+        publisher.HandsetEnded(HandsetLine(1));
+    }
+    ASSERT_TRUE(dashboard.WaitUntil(
+        [](const auto& m) { return !m.empty() && m.back().payload == "offline"; }, kArrival));
+    EXPECT_EQ(dashboard.PayloadsOf("vantorel/s1/status"),
+              (std::vector<std::string>{"online", "offline"}));
+    EXPECT_EQ(dashboard.PayloadsOf("vantorel/s1/handset").size(), 1u);
+    EXPECT_EQ(WaitingFiles(scratch / "outbox-s1"), 0u);
+}
+
+TEST_F(MqttPublisherTest, ABrokerThatNeverAnswersIsSaidOnceAndTheLineWaits) {
+    // A listening socket that nobody accepts from: the connect goes through, no CONNACK comes.
+    const UniqueFd silent(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(::bind(silent.Get(), reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(::listen(silent.Get(), 4), 0);
+    ASSERT_EQ(::getsockname(silent.Get(), reinterpret_cast<sockaddr*>(&address), &size), 0);
+    PublisherSettings settings = Settings();
+    settings.endpoint.port = ntohs(address.sin_port);
+    settings.connectBound = 300ms;
+    {
+        MqttPublisher publisher(settings);
+        publisher.HandsetEnded(HandsetLine(1));
+        ASSERT_TRUE(Eventually([&] { return said.Count("not reachable") > 0; }));
+    }
+    EXPECT_EQ(said.Lines(), std::vector<std::string>{"[MQTT] Broker mqtt://127.0.0.1:" +
+                                                     std::to_string(settings.endpoint.port) +
+                                                     " not reachable (no answer in 300 ms): "
+                                                     "handset lines wait in the outbox.\r\n"});
+    EXPECT_EQ(WaitingFiles(scratch / "outbox-s1"), 1u);
 }
 
 TEST(MqttPublisherLogin, ARefusedLoginIsSaidOnceAndTheRightOneDelivers) {
