@@ -1,22 +1,28 @@
 #include "bench/bench_arguments.h"
 
+#include "command_line/qt_command_line.h"
 #include "records/append_file.h"
 #include "records/records_location.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <numeric>
-#include <set>
 #include <sstream>
 
 namespace vantorel::bench {
 
-const char* const kBenchUsage =
+using command_line::CommandOption;
+using command_line::Refused;
+using command_line::RefusedUnless;
+using command_line::Taken;
+
+namespace {
+
+constexpr const char* kUsageIntro =
     "usage: vantorel-bench [options]\n"
     "\n"
     "The Vantorel station on a bench of emulated handsets: the real station window, engine\n"
@@ -28,75 +34,32 @@ const char* const kBenchUsage =
     "sample set), press Detect, press Plug on three handsets in the bench panel, press\n"
     "Start downloading.\n"
     "\n"
-    "Options:\n"
-    "  --headless             no window: choose the images, press Detect, plug the handsets,\n"
-    "                         press Start downloading, wait for the batch, then print one line\n"
-    "                         per slot and the main log. Exit 0 only when every handset\n"
-    "                         ended \"Job Done\" and flashed exactly the chosen images.\n"
-    "  --link bulk|serial     the link variant: USB bulk pipes (default), or the serial-style\n"
-    "                         link with the handsets on pseudo-terminals (the real tty code)\n"
-    "  --handsets N           headless: emulated handsets to plug, 0 to 8 (default 8)\n"
-    "  --handset K:SETTINGS   settings of emulated handset K (1 to 8, or 'all'), as\n"
-    "                         vantorel-pty-handset takes them, for example\n"
-    "                           --handset 3:'--wrong-sum-at 40'\n"
-    "                           --handset all:'--protocol-version 20 --eboot-version T4K8'\n"
-    "                         see vantorel-pty-handset --help for every setting and fault\n"
-    "  --tty PATH             an external handset on the tty at PATH (repeatable; implies\n"
-    "                         --link serial): it arrives when PATH exists and leaves when\n"
-    "                         PATH goes, and is opened exclusively like any tty handset\n"
-    "  --images DIR           choose EBoot (eboot.eb0) and PDA (pda.nb0) of the sample set in\n"
-    "                         DIR, writing the set there first if it is missing; only a new\n"
-    "                         or empty DIR, or one the bench wrote the set into, is written\n"
-    "                         in: a folder holding other files is refused (exit 2)\n"
-    "  --eboot FILE  --pda FILE  --csc FILE  --lang FILE  --phone FILE  --smd FILE\n"
-    "                         choose the image file of one kind\n"
-    "  --check CAPTION        check the option box with this caption (repeatable), e.g.\n"
-    "                         --check 'Start downloading immediately'\n"
-    "  --uncheck CAPTION      uncheck it, e.g. --uncheck 'Wait after download'\n"
-    "  --time-scale X         protocol time runs at X times real time: 1 is real time, 0.1\n"
-    "                         ten times faster, 0.01 a hundred times (default 0.1 with a\n"
-    "                         window, 0.01 headless, 1 with --tty)\n"
-    "  --timeout SECONDS      headless: give up on the batch after this long (default 600)\n"
-    "  --real                 headless, on this machine's real USB handsets instead of\n"
-    "                         emulated ones (the bulk link, real time): press Detect, wait\n"
-    "                         for --handsets N of them to arrive (default 1), download, and\n"
-    "                         exit 0 when each ended \"Job Done\". What they flashed is not\n"
-    "                         checked here. Unplug and replug the handsets after the\n"
-    "                         \"detecting\" line: only arrivals are attached\n"
-    "  --slots-follow-ports   each handset takes the slot bound to its USB port, whatever the\n"
-    "                         order it arrives in (bulk link only: the serial-style bench's\n"
-    "                         handsets sit on pseudo-terminals, not USB ports)\n"
-    "  --port-map MAP         with --slots-follow-ports: the slots' ports, as a file or inline,\n"
-    "                         one slot=port entry each, e.g. --port-map '1=1-8,2=1-7';\n"
-    "                         by default emulated handset K (port 1-K) is bound to slot K\n"
-    "  --plug-order ORDER     headless: plug the emulated handsets in this order: 'reverse',\n"
-    "                         or their numbers, e.g. 3,1,2 (default 1, 2, 3, ...)\n"
-    "  --records DIR          keep each batch's logs and report under DIR (default\n"
-    "                         $XDG_STATE_HOME/vantorel/batches, ~/.local/state/...)\n"
-    "  --no-records           keep no records on disk\n"
-    "  --report FILE          headless: also append each handset's report line to FILE\n"
-    "  -h, --help             this text\n"
-    "  --version              the bench's version\n"
+    "Options:\n";
+
+constexpr const char* kUsageExitStatus =
     "\n"
     "Exit status: 0 every handset done; 1 a handset failed, did not attach or flashed\n"
     "something else, or the batch timed out; 2 a bad command line, or no display for the\n"
     "window (--headless needs none).\n";
 
-namespace {
+constexpr size_t kHelpColumn = 25;
 
-struct KindOption {
-    const char* name;
-    images::ImageKind kind;
+// What the command line said beyond the values it sets: which defaults it overrode, and the
+// handsets' settings words, read once all are known.
+struct Given {
+    bool bLink = false;
+    bool bHandsets = false;
+    bool bScale = false;
+    bool bTimeout = false;
+    bool bPlugOrder = false;
+    bool bReversePlugs = false;
+    std::string allSettings;
+    std::vector<std::string> settings = std::vector<std::string>(kBenchSlots);
+
+    bool AnyHandsetSettings() const {
+        return !allSettings.empty() || settings != std::vector<std::string>(kBenchSlots);
+    }
 };
-
-constexpr std::array<KindOption, 6> kKindOptions{{
-    {"--eboot", images::IMG_EBOOT},
-    {"--pda", images::IMG_PDA},
-    {"--csc", images::IMG_CSC},
-    {"--lang", images::IMG_LANGPACK},
-    {"--phone", images::IMG_PHONE},
-    {"--smd", images::IMG_SMD},
-}};
 
 bool ParseInt(const std::string& text, int low, int high, int& value) {
     int parsed = 0;
@@ -124,26 +87,6 @@ bool DirectoryExists(const std::filesystem::path& path) {
     return ::stat(path.empty() ? "." : path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-// "K:SETTINGS" into the handset it names (0-based; -1 for all) and the settings.
-bool ParseHandsetOption(const std::string& value, int& index, std::string& settings) {
-    const size_t colon = value.find(':');
-    if (colon == std::string::npos) {
-        return false;
-    }
-    const std::string which = value.substr(0, colon);
-    settings = value.substr(colon + 1);
-    if (which == "all") {
-        index = -1;
-        return true;
-    }
-    int number = 0;
-    if (!ParseInt(which, 1, kBenchSlots, number)) {
-        return false;
-    }
-    index = number - 1;
-    return true;
-}
-
 void AppendWords(std::string& settings, const std::string& words) {
     if (!settings.empty() && !words.empty()) {
         settings += ' ';
@@ -151,59 +94,220 @@ void AppendWords(std::string& settings, const std::string& words) {
     settings += words;
 }
 
+// "K:SETTINGS" (K from 1 to 8, or "all") added to the words of the handset it names.
+std::optional<std::string> TakeHandsetSettings(const std::string& value, Given& given) {
+    const std::string why = "K:SETTINGS with K from 1 to 8, or all:SETTINGS";
+    const size_t colon = value.find(':');
+    if (colon == std::string::npos) {
+        return why;
+    }
+    const std::string which = value.substr(0, colon);
+    int number = 0;
+    if (which != "all" && !ParseInt(which, 1, kBenchSlots, number)) {
+        return why;
+    }
+    AppendWords(which == "all" ? given.allSettings : given.settings[number - 1],
+                value.substr(colon + 1));
+    return Taken();
+}
+
+std::optional<std::string> TakeTty(const std::string& value, std::vector<std::string>& paths) {
+    const std::filesystem::path path(value);
+    if (value.empty() || !path.has_filename()) {
+        return "the path of a tty, not a directory";
+    }
+    if (!DirectoryExists(path.parent_path())) {
+        return "its directory does not exist";
+    }
+    if (std::find(paths.begin(), paths.end(), value) != paths.end()) {
+        return "given twice";
+    }
+    paths.push_back(value);
+    return Taken();
+}
+
+// "reverse" or handset numbers "3,1,2" into 0-based rows; "reverse" is filled in once the
+// number of handsets is known.
+std::optional<std::string> TakePlugOrder(const std::string& value, BenchArguments& out,
+                                         Given& given) {
+    given.bPlugOrder = true;
+    given.bReversePlugs = value == "reverse";
+    out.plugOrder.clear();
+    std::stringstream list(value);
+    std::string item;
+    while (!given.bReversePlugs && std::getline(list, item, ',')) {
+        int number = 0;
+        if (!ParseInt(item, 1, kBenchSlots, number)) {
+            out.plugOrder.clear();
+            break;
+        }
+        out.plugOrder.push_back(number - 1);
+    }
+    return RefusedUnless(given.bReversePlugs || !out.plugOrder.empty(),
+                         "'reverse', or handset numbers from 1 to 8 such as 3,1,2");
+}
+
+// Checked before the batch: a copy that cannot be written would only be found out at the
+// first handset's end.
+std::optional<std::string> TakeReportFile(const std::string& value, BenchArguments& out) {
+    if (value.empty()) {
+        return "a file";
+    }
+    out.reportFile = value;
+    return records::AppendTargetProblem(value);
+}
+
+std::vector<CommandOption> HeadOptions(BenchArguments& out, Given& given) {
+    return {
+        {"--headless", "",
+         "no window: choose the images, press Detect, plug the handsets,\n"
+         "press Start downloading, wait for the batch, then print one line\n"
+         "per slot and the main log. Exit 0 only when every handset\n"
+         "ended \"Job Done\" and flashed exactly the chosen images.",
+         command_line::Sets(out.bHeadless)},
+        {"--link", "bulk|serial",
+         "the link variant: USB bulk pipes (default), or the serial-style\n"
+         "link with the handsets on pseudo-terminals (the real tty code)",
+         [&out, &given](const std::string& value) {
+             given.bLink = true;
+             out.link = value == "serial" ? LinkChoice::Serial : LinkChoice::Bulk;
+             return RefusedUnless(value == "bulk" || value == "serial", "bulk or serial");
+         }},
+        {"--handsets", "N", "headless: emulated handsets to plug, 0 to 8 (default 8)",
+         [&out, &given](const std::string& value) {
+             given.bHandsets = true;
+             return RefusedUnless(ParseInt(value, 0, kBenchSlots, out.nHandsets),
+                                  "a number from 0 to 8");
+         }},
+        {"--handset", "K:SETTINGS",
+         "settings of emulated handset K (1 to 8, or 'all'), as\n"
+         "vantorel-pty-handset takes them, for example\n"
+         "  --handset 3:'--wrong-sum-at 40'\n"
+         "  --handset all:'--protocol-version 20 --eboot-version T4K8'\n"
+         "see vantorel-pty-handset --help for every setting and fault",
+         [&given](const std::string& value) { return TakeHandsetSettings(value, given); }},
+        {"--tty", "PATH",
+         "an external handset on the tty at PATH (repeatable; implies\n"
+         "--link serial): it arrives when PATH exists and leaves when\n"
+         "PATH goes, and is opened exclusively like any tty handset",
+         [&out](const std::string& value) { return TakeTty(value, out.ttyPaths); }},
+        {"--images", "DIR",
+         "choose EBoot (eboot.eb0) and PDA (pda.nb0) of the sample set in\n"
+         "DIR, writing the set there first if it is missing; only a new\n"
+         "or empty DIR, or one the bench wrote the set into, is written\n"
+         "in: a folder holding other files is refused (exit 2)",
+         [&out](const std::string& value) {
+             out.imagesDirectory = value;
+             return RefusedUnless(!value.empty(), "a directory");
+         }},
+    };
+}
+
+std::vector<CommandOption> TailOptions(BenchArguments& out, Given& given) {
+    return {
+        {"--time-scale", "X",
+         "protocol time runs at X times real time: 1 is real time, 0.1\n"
+         "ten times faster, 0.01 a hundred times (default 0.1 with a\n"
+         "window, 0.01 headless, 1 with --tty)",
+         [&out, &given](const std::string& value) {
+             given.bScale = true;
+             return RefusedUnless(ParseScale(value, out.timeScale),
+                                  "a number above 0 and at most 1000; 1 is real time");
+         }},
+        {"--timeout", "SECONDS", "headless: give up on the batch after this long (default 600)",
+         [&out, &given](const std::string& value) {
+             given.bTimeout = true;
+             int seconds = 0;
+             if (!ParseInt(value, 1, 7 * 24 * 3600, seconds)) {
+                 return Refused("seconds, at least 1");
+             }
+             out.timeout = std::chrono::seconds(seconds);
+             return Taken();
+         }},
+        {"--real", "",
+         "headless, on this machine's real USB handsets instead of\n"
+         "emulated ones (the bulk link, real time): press Detect, wait\n"
+         "for --handsets N of them to arrive (default 1), download, and\n"
+         "exit 0 when each ended \"Job Done\". What they flashed is not\n"
+         "checked here. Unplug and replug the handsets after the\n"
+         "\"detecting\" line: only arrivals are attached",
+         [&out](const std::string&) {
+             out.bReal = true;
+             out.bHeadless = true;
+             return Taken();
+         }},
+        {"--plug-order", "ORDER",
+         "headless: plug the emulated handsets in this order: 'reverse',\n"
+         "or their numbers, e.g. 3,1,2 (default 1, 2, 3, ...)",
+         [&out, &given](const std::string& value) { return TakePlugOrder(value, out, given); }},
+        {"--report", "FILE", "headless: also append each handset's report line to FILE",
+         [&out](const std::string& value) { return TakeReportFile(value, out); }},
+        command_line::HelpOption(out.bHelp),
+        {"--version", "", "the bench's version", command_line::Sets(out.bVersion)},
+    };
+}
+
+// Every option of the bench, in the order --help lists them.
+std::vector<CommandOption> BenchOptions(BenchArguments& out, Given& given) {
+    std::vector<CommandOption> options = HeadOptions(out, given);
+    command_line::AddStationOptions(
+        options, out,
+        {" (bulk link only: the serial-style bench's\n"
+         "handsets sit on pseudo-terminals, not USB ports)",
+         ";\nby default emulated handset K (port 1-K) is bound to slot K"});
+    std::vector<CommandOption> tail = TailOptions(out, given);
+    options.insert(options.end(), std::make_move_iterator(tail.begin()),
+                   std::make_move_iterator(tail.end()));
+    return options;
+}
+
+// What cannot go together whatever the mode.
+std::optional<std::string> CombinationProblem(const BenchArguments& out, const Given& given) {
+    if (!out.reportFile.empty() && out.bNoRecords) {
+        return "--report copies the records' report lines: drop --no-records";
+    }
+    if (auto problem = command_line::StationChoicesProblem(out)) {
+        return problem;
+    }
+    if (out.bSlotsFollowPorts && (!out.ttyPaths.empty() || out.link == LinkChoice::Serial)) {
+        return "--slots-follow-ports needs the bulk link: the serial-style bench's handsets sit "
+               "on pseudo-terminals, not USB ports";
+    }
+    if (given.bPlugOrder && (!out.bHeadless || out.bReal)) {
+        return "--plug-order is for --headless runs of emulated handsets";
+    }
+    return std::nullopt;
+}
+
 // The real station: the bulk link to real devices in real time, no emulated handsets.
-bool FinishRealArguments(BenchArguments& out, bool bLinkGiven, bool bHandsetsGiven,
-                         bool bScaleGiven, bool bHandsetSettings, std::string& error) {
-    if (!out.ttyPaths.empty() || (bLinkGiven && out.link != LinkChoice::Bulk) || bHandsetSettings) {
+bool FinishRealArguments(BenchArguments& out, const Given& given, std::string& error) {
+    if (out.bSlotsFollowPorts && !out.portMap) {
+        error = "--slots-follow-ports on real handsets needs their --port-map";
+        return false;
+    }
+    if (!out.ttyPaths.empty() || (given.bLink && out.link != LinkChoice::Bulk) ||
+        given.AnyHandsetSettings()) {
         error =
             "--real runs the bulk link on real handsets: drop --tty, --link serial and "
             "--handset";
         return false;
     }
-    if (bHandsetsGiven && out.nHandsets == 0) {
+    if (given.bHandsets && out.nHandsets == 0) {
         error = "--real needs at least one handset to wait for: --handsets 1 to 8";
         return false;
     }
-    if (!bHandsetsGiven) {
-        out.nHandsets = 1;
-    }
-    if (!bScaleGiven) {
-        out.timeScale = 1.0;
-    }
+    out.nHandsets = given.bHandsets ? out.nHandsets : 1;
+    out.timeScale = given.bScale ? out.timeScale : 1.0;
     return true;
 }
 
-// A map inline ("1=1-8,2=1-7") or in the file the value names.
-bool ParsePortMapValue(const std::string& value, engine::SlotPortMap& map, std::string& why) {
-    return value.find('=') != std::string::npos ? engine::ParseUsablePortMap(value, map, why)
-                                                : engine::ReadPortMapFile(value, map, why);
-}
-
-// "reverse" or handset numbers "3,1,2" into 0-based rows.
-bool ParsePlugOrder(const std::string& value, std::vector<int>& rows) {
-    rows.clear();
-    if (value == "reverse") {
-        return true;  // filled in once the number of handsets is known
-    }
-    std::stringstream list(value);
-    std::string item;
-    while (std::getline(list, item, ',')) {
-        int number = 0;
-        if (!ParseInt(item, 1, kBenchSlots, number)) {
-            return false;
-        }
-        rows.push_back(number - 1);
-    }
-    return !rows.empty();
-}
-
 // The plug order of a headless run: each of the handsets to plug exactly once.
-bool FinishPlugOrder(BenchArguments& out, bool bReverse, std::string& error) {
+bool FinishPlugOrder(BenchArguments& out, const Given& given, std::string& error) {
     std::vector<int> natural(static_cast<size_t>(out.nHandsets));
     std::iota(natural.begin(), natural.end(), 0);
     if (out.plugOrder.empty()) {
         out.plugOrder = natural;
-        if (bReverse) {
+        if (given.bReversePlugs) {
             std::reverse(out.plugOrder.begin(), out.plugOrder.end());
         }
         return true;
@@ -216,6 +320,66 @@ bool FinishPlugOrder(BenchArguments& out, bool bReverse, std::string& error) {
         return false;
     }
     return true;
+}
+
+// How many emulated handsets, and on which link.
+bool FinishHandsetCount(BenchArguments& out, const Given& given, std::string& error) {
+    if (!out.ttyPaths.empty()) {
+        if (given.bLink && out.link == LinkChoice::Bulk) {
+            error = "--tty needs the serial-style link: drop --link bulk";
+            return false;
+        }
+        out.link = LinkChoice::Serial;
+    }
+    if (!out.bHeadless && (given.bHandsets || given.bTimeout)) {
+        error =
+            "--handsets and --timeout are for --headless runs (the window has its own "
+            "Plug buttons)";
+        return false;
+    }
+    out.nHandsets = given.bHandsets ? out.nHandsets : out.EmulatedRows();
+    if (out.nHandsets > out.EmulatedRows()) {
+        error = "--handsets " + std::to_string(out.nHandsets) + " and " +
+                std::to_string(out.ttyPaths.size()) +
+                " --tty handset(s) are more than the eight slots";
+        return false;
+    }
+    if (out.bHeadless && out.nHandsets == 0 && out.ttyPaths.empty()) {
+        error = "nothing to run: --handsets 0 and no --tty";
+        return false;
+    }
+    return true;
+}
+
+// Each emulated handset's settings: those for all, then its own, which win.
+bool FinishHandsetSettings(BenchArguments& out, const Given& given, std::string& error) {
+    for (int index = 0; index < kBenchSlots; ++index) {
+        if (index >= out.EmulatedRows() && !given.settings[index].empty()) {
+            error = "--handset " + std::to_string(index + 1) + ": there are only " +
+                    std::to_string(out.EmulatedRows()) +
+                    " emulated handsets besides the --tty ones";
+            return false;
+        }
+        std::string words = given.allSettings;
+        AppendWords(words, given.settings[index]);
+        std::string why;
+        if (!ParseHandsetSettings(words, out.handsets[index], why)) {
+            error = "--handset " + std::to_string(index + 1) + ": " + why;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool FinishEmulatedArguments(BenchArguments& out, const Given& given, std::string& error) {
+    if (!FinishHandsetCount(out, given, error) ||
+        (out.bHeadless && !FinishPlugOrder(out, given, error))) {
+        return false;
+    }
+    if (!given.bScale) {
+        out.timeScale = !out.ttyPaths.empty() ? 1.0 : out.bHeadless ? 0.01 : 0.1;
+    }
+    return FinishHandsetSettings(out, given, error);
 }
 
 }  // namespace
@@ -239,240 +403,29 @@ std::filesystem::path RecordsRoot(const BenchArguments& args) {
                                          : std::filesystem::path(args.recordsDirectory);
 }
 
+std::string BenchUsage() {
+    BenchArguments unused;
+    Given given;
+    return kUsageIntro + command_line::FormatOptions(BenchOptions(unused, given), kHelpColumn) +
+           kUsageExitStatus;
+}
+
 bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& out,
                          std::string& error) {
     out = BenchArguments{};
-    bool bLinkGiven = false, bHandsetsGiven = false, bScaleGiven = false, bTimeoutGiven = false;
-    bool bReversePlugs = false, bPlugOrderGiven = false;
-    std::string allSettings;
-    std::vector<std::string> settings(kBenchSlots);
-
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string option = args[i];
-        std::optional<std::string> inlineValue;
-        if (const size_t equals = option.find('=');
-            option.starts_with("--") && equals != std::string::npos) {
-            inlineValue = option.substr(equals + 1);
-            option.resize(equals);
-        }
-        if (option == "--help" || option == "-h") {
-            out.bHelp = true;
-            continue;
-        }
-        if (option == "--version") {
-            out.bVersion = true;
-            continue;
-        }
-        if (option == "--headless") {
-            out.bHeadless = true;
-            continue;
-        }
-        if (option == "--no-records") {
-            out.bNoRecords = true;
-            continue;
-        }
-        if (option == "--slots-follow-ports") {
-            out.bSlotsFollowPorts = true;
-            continue;
-        }
-        if (option == "--real") {
-            out.bReal = true;
-            out.bHeadless = true;
-            continue;
-        }
-        if (!option.starts_with("-")) {
-            error = "unexpected argument '" + option + "'";
-            return false;
-        }
-        static const std::set<std::string> kWithValue{
-            "--link",    "--handsets", "--handset",    "--tty",       "--images",
-            "--check",   "--uncheck",  "--time-scale", "--timeout",   "--eboot",
-            "--pda",     "--csc",      "--lang",       "--phone",     "--smd",
-            "--records", "--report",   "--port-map",   "--plug-order"};
-        if (!kWithValue.contains(option)) {
-            error = "unknown option " + option;
-            return false;
-        }
-        if (!inlineValue && i + 1 >= args.size()) {
-            error = "missing value after " + option;
-            return false;
-        }
-        const std::string value = inlineValue ? *inlineValue : args[++i];
-        const auto bad = [&](const std::string& why) {
-            error = "bad value for " + option + ": '" + value + "' (" + why + ")";
-            return false;
-        };
-
-        if (option == "--link") {
-            if (value != "bulk" && value != "serial") {
-                return bad("bulk or serial");
-            }
-            out.link = value == "bulk" ? LinkChoice::Bulk : LinkChoice::Serial;
-            bLinkGiven = true;
-        } else if (option == "--handsets") {
-            if (!ParseInt(value, 0, kBenchSlots, out.nHandsets)) {
-                return bad("a number from 0 to 8");
-            }
-            bHandsetsGiven = true;
-        } else if (option == "--handset") {
-            int index = 0;
-            std::string words;
-            if (!ParseHandsetOption(value, index, words)) {
-                return bad("K:SETTINGS with K from 1 to 8, or all:SETTINGS");
-            }
-            AppendWords(index < 0 ? allSettings : settings[index], words);
-        } else if (option == "--tty") {
-            const std::filesystem::path path(value);
-            if (value.empty() || !path.has_filename()) {
-                return bad("the path of a tty, not a directory");
-            }
-            if (!DirectoryExists(path.parent_path())) {
-                return bad("its directory does not exist");
-            }
-            for (const auto& known : out.ttyPaths) {
-                if (known == value) {
-                    return bad("given twice");
-                }
-            }
-            out.ttyPaths.push_back(value);
-        } else if (option == "--records" || option == "--report") {
-            if (value.empty()) {
-                return bad(option == "--records" ? "a directory" : "a file");
-            }
-            // Checked before the batch: a copy that cannot be written would only be found
-            // out at the first handset's end.
-            if (option == "--report") {
-                if (const std::optional<std::string> problem =
-                        records::AppendTargetProblem(value)) {
-                    return bad(*problem);
-                }
-            }
-            (option == "--records" ? out.recordsDirectory : out.reportFile) = value;
-        } else if (option == "--port-map") {
-            engine::SlotPortMap map;
-            std::string why;
-            if (!ParsePortMapValue(value, map, why)) {
-                return bad(why);
-            }
-            out.portMap = map;
-        } else if (option == "--plug-order") {
-            if (!ParsePlugOrder(value, out.plugOrder)) {
-                return bad("'reverse', or handset numbers from 1 to 8 such as 3,1,2");
-            }
-            bReversePlugs = value == "reverse";
-            bPlugOrderGiven = true;
-        } else if (option == "--images") {
-            if (value.empty()) {
-                return bad("a directory");
-            }
-            out.imagesDirectory = value;
-        } else if (option == "--check" || option == "--uncheck") {
-            if (value.empty()) {
-                return bad("the caption of an option box");
-            }
-            out.options.push_back({value, option == "--check"});
-        } else if (option == "--time-scale") {
-            if (!ParseScale(value, out.timeScale)) {
-                return bad("a number above 0 and at most 1000; 1 is real time");
-            }
-            bScaleGiven = true;
-        } else if (option == "--timeout") {
-            int seconds = 0;
-            if (!ParseInt(value, 1, 7 * 24 * 3600, seconds)) {
-                return bad("seconds, at least 1");
-            }
-            out.timeout = std::chrono::seconds(seconds);
-            bTimeoutGiven = true;
-        } else {
-            for (const KindOption& kind : kKindOptions) {
-                if (option == kind.name) {
-                    if (value.empty()) {
-                        return bad("a file");
-                    }
-                    out.imageFiles.emplace_back(kind.kind, value);
-                }
-            }
-        }
+    Given given;
+    if (!command_line::ParseWithQt(BenchOptions(out, given), args, error)) {
+        return false;
     }
     if (out.bHelp || out.bVersion) {
         return true;
     }
-
-    if (!out.reportFile.empty() && out.bNoRecords) {
-        error = "--report copies the records' report lines: drop --no-records";
+    if (auto problem = CombinationProblem(out, given)) {
+        error = *problem;
         return false;
     }
-    if (out.portMap && !out.bSlotsFollowPorts) {
-        error = "--port-map goes with --slots-follow-ports";
-        return false;
-    }
-    if (out.bSlotsFollowPorts && (!out.ttyPaths.empty() || out.link == LinkChoice::Serial)) {
-        error =
-            "--slots-follow-ports needs the bulk link: the serial-style bench's handsets sit on "
-            "pseudo-terminals, not USB ports";
-        return false;
-    }
-    if (bPlugOrderGiven && (!out.bHeadless || out.bReal)) {
-        error = "--plug-order is for --headless runs of emulated handsets";
-        return false;
-    }
-    if (out.bReal) {
-        if (out.bSlotsFollowPorts && !out.portMap) {
-            error = "--slots-follow-ports on real handsets needs their --port-map";
-            return false;
-        }
-        return FinishRealArguments(
-            out, bLinkGiven, bHandsetsGiven, bScaleGiven,
-            !allSettings.empty() || settings != std::vector<std::string>(kBenchSlots), error);
-    }
-    if (!out.ttyPaths.empty()) {
-        if (bLinkGiven && out.link == LinkChoice::Bulk) {
-            error = "--tty needs the serial-style link: drop --link bulk";
-            return false;
-        }
-        out.link = LinkChoice::Serial;
-    }
-    if (!out.bHeadless && (bHandsetsGiven || bTimeoutGiven)) {
-        error =
-            "--handsets and --timeout are for --headless runs (the window has its own "
-            "Plug buttons)";
-        return false;
-    }
-    if (!bHandsetsGiven) {
-        out.nHandsets = out.EmulatedRows();
-    }
-    if (out.nHandsets > out.EmulatedRows()) {
-        error = "--handsets " + std::to_string(out.nHandsets) + " and " +
-                std::to_string(out.ttyPaths.size()) +
-                " --tty handset(s) are more than the eight slots";
-        return false;
-    }
-    if (out.bHeadless && !FinishPlugOrder(out, bReversePlugs, error)) {
-        return false;
-    }
-    if (out.bHeadless && out.nHandsets == 0 && out.ttyPaths.empty()) {
-        error = "nothing to run: --handsets 0 and no --tty";
-        return false;
-    }
-    if (!bScaleGiven) {
-        out.timeScale = !out.ttyPaths.empty() ? 1.0 : out.bHeadless ? 0.01 : 0.1;
-    }
-    for (int index = 0; index < kBenchSlots; ++index) {
-        if (index >= out.EmulatedRows() && !settings[index].empty()) {
-            error = "--handset " + std::to_string(index + 1) + ": there are only " +
-                    std::to_string(out.EmulatedRows()) +
-                    " emulated handsets besides the --tty ones";
-            return false;
-        }
-        std::string words = allSettings;
-        AppendWords(words, settings[index]);
-        std::string why;
-        if (!ParseHandsetSettings(words, out.handsets[index], why)) {
-            error = "--handset " + std::to_string(index + 1) + ": " + why;
-            return false;
-        }
-    }
-    return true;
+    return out.bReal ? FinishRealArguments(out, given, error)
+                     : FinishEmulatedArguments(out, given, error);
 }
 
 }  // namespace vantorel::bench

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "bench/handset_setup.h"
+#include "command_line/station_options.h"
 #include "engine/slot_port_map.h"
-#include "images/image_kind.h"
 
 namespace vantorel::bench {
 
@@ -17,14 +17,11 @@ inline constexpr int kBenchSlots = 8;
 
 enum class LinkChoice { Bulk, Serial };
 
-// One option check box to set, by its caption.
-struct OptionChoice {
-    std::string caption;
-    bool bChecked = true;
-};
+using command_line::OptionChoice;
 
-// The bench's command line.
-struct BenchArguments {
+// The bench's command line; the station window's choices (images, option boxes, records,
+// slots that follow ports) are declared where `vantorel` can share them.
+struct BenchArguments : command_line::StationChoices {
     bool bHelp = false;
     bool bVersion = false;
     bool bHeadless = false;
@@ -39,18 +36,8 @@ struct BenchArguments {
     std::vector<std::string> ttyPaths;
     // The sample set to take EBoot and PDA from, written there if missing.
     std::optional<std::string> imagesDirectory;
-    // Files chosen per kind, in the order given; later ones win.
-    std::vector<std::pair<images::ImageKind, std::string>> imageFiles;
-    std::vector<OptionChoice> options;
-    // Where batches leave their records; empty: the station's own folder. --no-records: none.
-    std::string recordsDirectory;
-    bool bNoRecords = false;
     // Headless: each handset's report line also goes to this file.
     std::string reportFile;
-    // Slots follow ports, with this map; by default emulated handset K's port is bound to
-    // slot K.
-    bool bSlotsFollowPorts = false;
-    std::optional<engine::SlotPortMap> portMap;
     // Headless: the emulated handsets (0-based rows) in the order they are plugged in.
     std::vector<int> plugOrder;
     double timeScale = 0.1;
@@ -67,11 +54,12 @@ std::filesystem::path RecordsRoot(const BenchArguments& args);
 // port bound to slot K.
 engine::SlotPortMap BenchPortMap(const BenchArguments& args);
 
-// Reads the command line (without the program name). False, with a message for the
-// operator, on anything it does not accept.
+// Reads the command line (without the program name) with QCommandLineParser. False, with a
+// message for the operator, on anything it does not accept.
 bool ParseBenchArguments(const std::vector<std::string>& args, BenchArguments& out,
                          std::string& error);
 
-extern const char* const kBenchUsage;
+// The text --help prints, listing the options ParseBenchArguments reads.
+std::string BenchUsage();
 
 }  // namespace vantorel::bench

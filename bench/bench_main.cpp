@@ -11,6 +11,7 @@
 #include "bench/headless_run.h"
 #include "bench/image_plan.h"
 #include "bench/sample_directory.h"
+#include "command_line/command_option.h"
 #include "console/program_start.h"
 #include "console/string_resource.h"
 #include "resources/string_table.h"
@@ -21,8 +22,7 @@ using namespace vantorel::bench;
 namespace {
 
 int Refuse(const std::string& error) {
-    std::fprintf(stderr, "vantorel-bench: %s\nTry 'vantorel-bench --help'.\n", error.c_str());
-    return kExitBadArguments;
+    return command_line::RefuseCommandLine("vantorel-bench", error);
 }
 
 }  // namespace
@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
         return Refuse(error);
     }
     if (args.bHelp) {
-        std::fputs(kBenchUsage, stdout);
+        std::fputs(BenchUsage().c_str(), stdout);
         return kExitPassed;
     }
     if (args.bVersion) {
