@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/handset_setup.h"
+#include "command_line/line_options.h"
 #include "command_line/station_options.h"
 #include "engine/slot_port_map.h"
 
@@ -40,6 +41,8 @@ struct BenchArguments : command_line::StationChoices {
     std::string reportFile;
     // Headless: the emulated handsets (0-based rows) in the order they are plugged in.
     std::vector<int> plugOrder;
+    // The broker it publishes to, and its name there.
+    command_line::LineChoices line;
     double timeScale = 0.1;
     std::chrono::seconds timeout{600};
 

@@ -12,7 +12,7 @@ using command_line::Taken;
 namespace {
 
 constexpr const char* kUsageIntro =
-    "usage: vantorel [--help | --version]\n"
+    "usage: vantorel [--mqtt URL [--station-id NAME]] | --help | --version\n"
     "\n"
     "The Vantorel download station: pick the image files, press Detect, plug in up to eight\n"
     "handsets in USB download mode and press Start downloading. It opens a window and needs\n"
@@ -51,6 +51,7 @@ std::vector<CommandOption> StationOptions(StationArguments& out) {
              return Taken();
          }},
     };
+    command_line::AddLineOptions(options, out.line);
     const auto passedToQt = [](const std::string&) { return Taken(); };
     for (const char* name : kQtValueOptions) {
         options.push_back({name, "VALUE", "", passedToQt});

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "command_line/line_options.h"
 #include "console/program_start.h"
 
 namespace vantorel::host {
@@ -16,6 +17,8 @@ struct StationArguments {
     // environment does; empty when not given.
     std::string platform;
     std::string display;
+    // The broker it publishes to, and its name there.
+    command_line::LineChoices line;
 
     // The environment with -platform and -display in force, as Qt will read it.
     console::DisplayEnvironment Apply(console::DisplayEnvironment environment) const;
