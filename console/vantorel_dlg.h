@@ -23,6 +23,7 @@
 #include "console/slot_pace.h"
 #include "console/slot_state.h"
 #include "console/stack_int.h"
+#include "console/station_observer.h"
 #include "engine/attach_handshake.h"
 #include "engine/download_batch.h"
 #include "engine/slot_port_map.h"
@@ -219,6 +220,13 @@ public:
     // language lists; the controls only show it.
     images::ImageSelection m_selection;
 
+    // --- What the station shows beyond its window (vantorel_dlg_observer.cpp) ---
+    // Who else is told each slot's look and each handset's and batch's end (a live page, a
+    // broker); none by default. It outlives the dialog.
+    void SetStationObserver(StationObserver* observer);
+    // Tells the observer how the slot and the counts look now.
+    void ShowSlotToObserver(int slot);
+
     // --- Records on disk (vantorel_dlg_records.cpp) ---
     // Null when the environment names no records folder.
     records::BatchRecords* Records() const { return m_records.get(); }
@@ -307,6 +315,8 @@ private:
     std::array<std::chrono::system_clock::time_point, kSlotCount> m_slotStarted{};
     std::array<uint64_t, kSlotCount> m_slotBytesAtStart{};
     std::unique_ptr<records::BatchRecords> m_records;
+    // Read by the records' threads too.
+    std::atomic<StationObserver*> m_pObserver = nullptr;
     bool m_bInitialised = false;
     bool m_bSyncRestarted = false;
 

@@ -139,6 +139,7 @@ int CVantorelDlg::AttachHandset(const std::string& arrivalName) {
     g_aPdaDetect[slot].DetectEvent().Reset();
     SetSlotLabelColour(slot, kReadyColour);
     m_prgSlot[slot]->SetWindowText(QStringLiteral("Ready to download..."));
+    ShowSlotToObserver(slot);
 
     if (m_options.m_bStartImmediately != 0 || m_nDetectedCount == kSlotCount) {
         // Posted, so the start runs after this handler has returned.

@@ -80,6 +80,7 @@ void CVantorelDlg::ShowSlotPace(int slot) {
     const QString text = QString::fromStdString(m_slotPace[slot].Text(PaceClock::now()));
     if (m_lblPace[slot]->text() != text) {
         m_lblPace[slot]->setText(text);
+        ShowSlotToObserver(slot);
     }
 }
 

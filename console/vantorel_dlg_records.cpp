@@ -64,9 +64,6 @@ void CVantorelDlg::RecordSlotStart(int slot) {
 }
 
 void CVantorelDlg::RecordSlotEnd(int slot, uint32_t code, const std::string& statusText) {
-    if (!m_records) {
-        return;
-    }
     records::SlotReport report;
     report.slot = slot + 1;
     report.device = m_pUsb[slot] ? m_pUsb[slot]->DevicePath() : std::string();
@@ -76,7 +73,11 @@ void CVantorelDlg::RecordSlotEnd(int slot, uint32_t code, const std::string& sta
     report.status = code;
     report.statusText = statusText;
     report.bytes = m_pUsb[slot] ? m_pUsb[slot]->BytesWritten() - m_slotBytesAtStart[slot] : 0;
-    m_records->SlotEnded(std::move(report));
+    if (m_records) {
+        m_records->SlotEnded(std::move(report));  // the records tell the observer
+    } else if (StationObserver* observer = m_pObserver.load()) {
+        observer->HandsetEnded(records::ReportLine(report));
+    }
 }
 
 void CVantorelDlg::RecordBatchEnd(const char* end) {

@@ -35,6 +35,7 @@ void CVantorelDlg::ResetSlot(int slot) {
     m_prgSlot[slot]->SetPos(0);
     m_stackFreeSlots.Push(slot);
     m_lblSlot[slot]->SetWindowText(QStringLiteral("PDA %1").arg(slot + 1));
+    ShowSlotToObserver(slot);
 }
 
 void CVantorelDlg::ResetAllSlots() {
@@ -94,6 +95,7 @@ void CVantorelDlg::OnBnClickedResetSlot(int slot) {
     }
     UpdateData(false);
     m_controls.Enable(kSlotResetIds[slot], false);
+    ShowSlotToObserver(slot);
 }
 
 void CVantorelDlg::EnableSlotResetButton(int slot) {

@@ -71,6 +71,7 @@ void CVantorelDlg::OnStartDownloading() {
         RecordSlotStart(slot);
         m_aSlotStatus[slot].nState = SLOT_DOWNLOADING;
         --m_nSlotsLeft;
+        ShowSlotToObserver(slot);
     }
 
     const bool selected[] = {batch->images.bEboot,    batch->images.bPda,   batch->images.bCsc,

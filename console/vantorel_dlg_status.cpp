@@ -92,6 +92,7 @@ int CVantorelDlg::OnSlotStatus(uint32_t wParam, uint32_t lParam) {
         m_controls.Enable(ctl::kDetect, false);
         m_controls.Enable(ctl::kStartDownloading, false);
     }
+    ShowSlotToObserver(slot);
     return 0;
 }
 

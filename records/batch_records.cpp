@@ -254,6 +254,14 @@ void BatchRecords::EndBatch(const std::shared_ptr<Batch>& batch, BatchSummary su
     batch->bEnded = true;
     batch->summary = std::move(summary);
     m_unsummarised.push_back(batch);
+    if (m_listener.summary) {
+        m_listener.summary(SummaryText(*batch->summary));
+    }
+}
+
+void BatchRecords::SetListener(Listener listener) {
+    std::lock_guard lock(m_mutex);
+    m_listener = std::move(listener);
 }
 
 bool BatchRecords::CopyReportTo(fs::path path) {
@@ -445,6 +453,10 @@ void BatchRecords::WritePending(std::string& say, bool bFinal) {
             continue;
         }
         const std::string line = ReportLine(it->report);
+        if (!it->bHeard && m_listener.reportLine) {
+            it->bHeard = true;
+            m_listener.reportLine(line);
+        }
         Batch& batch = *it->batch;
         // A report line is written whole, without a time stamp in front; one that cannot
         // be written waits, and the lines after it wait behind it.

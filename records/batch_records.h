@@ -79,6 +79,15 @@ public:
     // be written is said in the main log and pauses nothing; false then.
     bool CopyReportTo(std::filesystem::path path);
 
+    // Each report line once it is complete and each summary when its batch ends, before they
+    // are written, so a live view hears of them while writing is paused. Called with the
+    // records' lock held, from any thread: a listener must not block or call the records.
+    struct Listener {
+        std::function<void(const std::string& reportLine)> reportLine;
+        std::function<void(const std::string& summary)> summary;
+    };
+    void SetListener(Listener listener);
+
     // Waits until the old folders' upkeep asked for so far (at each batch start: its lines go
     // to the new batch's main log) is done.
     void WaitForUpkeep();
@@ -89,6 +98,7 @@ private:
     struct Pending {
         std::shared_ptr<Batch> batch;
         SlotReport report;
+        bool bHeard = false;  // by the listener
     };
     struct SlotFacts {
         std::optional<std::string> bootLoaderVersion;
@@ -131,6 +141,7 @@ private:
     std::optional<SentLanguage> m_sentLanguage;
     std::array<SlotFacts, kRecordedSlots> m_facts;
     std::vector<Pending> m_pending;
+    Listener m_listener;
     std::vector<std::shared_ptr<Batch>> m_unsummarised;  // ended, summary not yet on disk
     bool m_bPaused = false;
     bool m_bSaidPaused = false;  // the window was told; it hears of the resumption too

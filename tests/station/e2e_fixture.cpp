@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QJsonDocument>
 #include <algorithm>
 #include <fstream>
 
@@ -17,6 +18,13 @@ void E2eTest::SetUp() {
     // turns to the next one.
     engine::g_dwPdaSectorSize = engine::kDefaultPdaSectorSize;
     StationTest::SetUp();
+}
+
+void E2eTest::MakeRecordingDialog(const std::filesystem::path& root) {
+    dlg.reset();
+    dlg = std::make_unique<CVantorelDlg>(
+        ConsoleEnvironment{bus, bus, bus, GetParam(), clock, sync, prompts, &hotplug, root, {}});
+    dlg->OnInitDialog();
 }
 
 void E2eTest::TearDown() {
@@ -180,6 +188,10 @@ uint32_t E2eTest::FileWord(const std::string& path, uint64_t offset) {
     file.read(reinterpret_cast<char*>(bytes), sizeof bytes);
     EXPECT_TRUE(file) << path;
     return engine::LoadLe32(bytes);
+}
+
+QJsonObject Json(const std::string& text) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
 }
 
 std::string LinkName(const ::testing::TestParamInfo<bool>& info) {

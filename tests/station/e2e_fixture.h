@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <chrono>
 #include <cstdint>
 #include <span>
@@ -34,6 +35,8 @@ protected:
 
     void SetUp() override;
     void TearDown() override;
+    // A new dialog that leaves its batches' records under `root`.
+    void MakeRecordingDialog(const std::filesystem::path& root);
 
     // Writes the synthetic image set into the test's directory.
     tools::SampleSet WriteSamples(const tools::SampleSizes& sizes = {});
@@ -91,5 +94,8 @@ protected:
 };
 
 std::string LinkName(const ::testing::TestParamInfo<bool>& info);
+
+// A record's JSON object (a report line, a summary); empty when the text is none.
+QJsonObject Json(const std::string& text);
 
 }  // namespace vantorel::console::test

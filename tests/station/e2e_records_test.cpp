@@ -26,18 +26,11 @@ std::string WithoutStamps(const std::string& text) {
     return bare;
 }
 
-QJsonObject Json(const std::string& text) {
-    return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
-}
-
 class RecordsRunTest : public E2eTest {
 protected:
     void SetUp() override {
         E2eTest::SetUp();
-        dlg.reset();
-        dlg = std::make_unique<CVantorelDlg>(ConsoleEnvironment{
-            bus, bus, bus, GetParam(), clock, sync, prompts, &hotplug, records.Path(), {}});
-        dlg->OnInitDialog();
+        MakeRecordingDialog(records.Path());
     }
     // The dialog goes as the station's window does; its records are then all on disk.
     fs::path CloseStation() {
