@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "console/port_settings.h"
+
 namespace vantorel::bench {
 
 namespace {
@@ -45,6 +47,16 @@ HeadlessStation::HeadlessStation(const StationPlatform& platform, const BenchArg
     m_dlg.OnInitDialog();
     if (m_dlg.Records() != nullptr) {
         m_dlg.Records()->CopyReportTo(args.reportFile);
+    }
+    m_dlg.SetStationObserver(&m_state);
+    m_mqtt = line::StartMqttLine(
+        m_state, {args.line.mqttUrl, args.line.stationId}, console::DefaultSettingsFile(),
+        RecordsRoot(args), [this](const std::string& text) { m_dlg.AppendMainLogText(text); });
+}
+
+HeadlessStation::~HeadlessStation() {
+    if (m_mqtt) {
+        m_mqtt->SayTo(line::SayOnStandardError("vantorel-bench"));
     }
 }
 

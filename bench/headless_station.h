@@ -12,6 +12,8 @@
 #include "console/console_environment.h"
 #include "console/vantorel_dlg.h"
 #include "emulator/flash_check.h"
+#include "line/mqtt/mqtt_line.h"
+#include "line/station_state.h"
 #include "link/message_sink.h"
 
 namespace vantorel::bench {
@@ -36,6 +38,8 @@ struct StationPlatform {
 class HeadlessStation {
 public:
     HeadlessStation(const StationPlatform& platform, const BenchArguments& args);
+    // The broker hears the last lines after the window has gone: on standard error.
+    ~HeadlessStation();
 
     console::CVantorelDlg& Dialog() { return m_dlg; }
     console::StationScript& Script() { return m_script; }
@@ -60,6 +64,10 @@ private:
     link::DiagnosticCapture m_diagnostics;
     console::ConsolePrompts m_prompts;
     console::BenchSyncService m_sync;
+    // What the station shows beyond its window, and its publishing of it: both outlive the
+    // window, whose closing hands over the last report lines.
+    line::StationState m_state;
+    std::unique_ptr<line::MqttLine> m_mqtt;
     console::CVantorelDlg m_dlg;
     console::StationScript m_script;
 };

@@ -55,21 +55,4 @@ std::optional<PublisherSettings> PublisherSettingsFor(const MqttOptions& options
     return settings;
 }
 
-std::unique_ptr<MqttPublisher> StartPublisher(const MqttOptions& options,
-                                              const std::filesystem::path& settingsFile,
-                                              const std::filesystem::path& recordsRoot,
-                                              const std::function<void(const std::string&)>& say) {
-    std::vector<std::string> notes;
-    std::optional<PublisherSettings> settings =
-        PublisherSettingsFor(options, settingsFile, recordsRoot, notes);
-    for (const std::string& note : notes) {
-        say(note);
-    }
-    if (!settings) {
-        return nullptr;
-    }
-    settings->say = say;
-    return std::make_unique<MqttPublisher>(std::move(*settings));
-}
-
 }  // namespace vantorel::line

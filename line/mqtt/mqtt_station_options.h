@@ -28,11 +28,4 @@ std::optional<PublisherSettings> PublisherSettingsFor(const MqttOptions& options
                                                       const std::filesystem::path& recordsRoot,
                                                       std::vector<std::string>& notes);
 
-// The publisher for `options`, saying its lines through `say`; null when it does not publish
-// (said through `say` too, and why).
-std::unique_ptr<MqttPublisher> StartPublisher(const MqttOptions& options,
-                                              const std::filesystem::path& settingsFile,
-                                              const std::filesystem::path& recordsRoot,
-                                              const std::function<void(const std::string&)>& say);
-
 }  // namespace vantorel::line
