@@ -68,6 +68,7 @@ BenchStation::BenchStation(EmulatedBench& bench, const BenchArguments& args,
                   ? std::optional(console::PortSettings{true, BenchPortMap(args)})
                   : std::nullopt),
       m_recordsRoot(RecordsRoot(args)),
+      m_http(args.http),
       m_faultChoice(kBenchSlots, 0),
       m_customSettings(kBenchSlots),
       m_prompts(QString::fromStdString(m_sampleDirectory), {}) {
@@ -85,6 +86,16 @@ BenchStation::~BenchStation() {
 }
 
 int BenchStation::Run(const std::vector<emulator::ChosenImage>& images) {
+    if (m_http) {
+        std::string error;
+        if (!m_line.Serve(*m_http, m_recordsRoot, error)) {
+            std::fprintf(stderr, "vantorel-bench: %s\n", error.c_str());
+            return command_line::kExitBadCommandLine;
+        }
+        command_line::ListenAddress served = *m_http;
+        served.port = m_line.Port();
+        std::printf("Live page and API: http://%s/\n", served.Text().c_str());
+    }
     Open(images);
     return QApplication::exec();
 }
@@ -119,6 +130,7 @@ void BenchStation::CreateStation() {
     };
     m_dlg = std::make_unique<console::CVantorelDlg>(environment);
     m_dlg->OnInitDialog();
+    m_dlg->SetStationObserver(&m_line.State());
     // Ports given on the command line (or carried over a restart) win over the kept ones.
     if (m_ports) {
         m_dlg->SetPortMap(m_ports->map);

@@ -12,6 +12,7 @@
 #include "bench/console_prompts.h"
 #include "bench/emulated_bench.h"
 #include "console/operator_prompts.h"
+#include "line/station_line.h"
 
 #include "console/port_settings.h"
 #include "emulator/flash_check.h"
@@ -73,12 +74,15 @@ private:
     // station window to the next. The bench keeps them for its own run only.
     std::optional<console::PortSettings> m_ports;
     const std::filesystem::path m_recordsRoot;
+    const std::optional<command_line::ListenAddress> m_http;
     std::vector<int> m_faultChoice;  // per row
     std::vector<std::string> m_customSettings;
     // Its file dialogs start in the sample folder and remember folders for this run only:
     // the bench leaves the station's settings file alone.
     console::QtOperatorPrompts m_prompts;
     console::BenchSyncService m_sync;
+    // Before the dialog: it is told until the dialog has gone.
+    line::StationLine m_line;
     std::unique_ptr<console::CVantorelDlg> m_dlg;
     std::unique_ptr<console::BenchPanel> m_panel;
 };

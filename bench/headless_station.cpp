@@ -48,9 +48,9 @@ HeadlessStation::HeadlessStation(const StationPlatform& platform, const BenchArg
     if (m_dlg.Records() != nullptr) {
         m_dlg.Records()->CopyReportTo(args.reportFile);
     }
-    m_dlg.SetStationObserver(&m_state);
+    m_dlg.SetStationObserver(&m_line.State());
     m_mqtt = line::StartMqttLine(
-        m_state, {args.line.mqttUrl, args.line.stationId}, console::DefaultSettingsFile(),
+        m_line.State(), {args.line.mqttUrl, args.line.stationId}, console::DefaultSettingsFile(),
         RecordsRoot(args), [this](const std::string& text) { m_dlg.AppendMainLogText(text); });
 }
 
@@ -62,6 +62,15 @@ HeadlessStation::~HeadlessStation() {
 
 std::optional<int> HeadlessStation::Arm(const std::vector<emulator::ChosenImage>& chosen) {
     std::string error;
+    if (m_args.http) {
+        if (!m_line.Serve(*m_args.http, RecordsRoot(m_args), error)) {
+            Note(error);
+            return kExitBadArguments;
+        }
+        command_line::ListenAddress served = *m_args.http;
+        served.port = m_line.Port();
+        Note("live page and API: http://" + served.Text() + "/");
+    }
     for (const emulator::ChosenImage& image : chosen) {
         if (!m_script.ChooseImage(image.kind, image.path, error)) {
             Note("cannot choose " + error);

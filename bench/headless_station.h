@@ -13,7 +13,7 @@
 #include "console/vantorel_dlg.h"
 #include "emulator/flash_check.h"
 #include "line/mqtt/mqtt_line.h"
-#include "line/station_state.h"
+#include "line/station_line.h"
 #include "link/message_sink.h"
 
 namespace vantorel::bench {
@@ -64,9 +64,10 @@ private:
     link::DiagnosticCapture m_diagnostics;
     console::ConsolePrompts m_prompts;
     console::BenchSyncService m_sync;
-    // What the station shows beyond its window, and its publishing of it: both outlive the
-    // window, whose closing hands over the last report lines.
-    line::StationState m_state;
+    // Before the dialog: it is told until the dialog has gone.
+    line::StationLine m_line;
+    // Publishing to the line's broker, fed by the model: it hears the last report lines
+    // as the dialog closes.
     std::unique_ptr<line::MqttLine> m_mqtt;
     console::CVantorelDlg m_dlg;
     console::StationScript m_script;

@@ -82,6 +82,18 @@ void AddStationOptions(std::vector<CommandOption>& options, StationChoices& choi
                            return RefusedUnless(!value.empty(), "a directory");
                        }});
     options.push_back({"--no-records", "", "keep no records on disk", Sets(choices.bNoRecords)});
+    options.push_back(HttpOption(choices.http));
+}
+
+CommandOption HttpOption(std::optional<ListenAddress>& target) {
+    return {"--http", "ADDRESS:PORT",
+            "serve the live page and the read-only API there (':PORT' for\n"
+            "127.0.0.1 only), e.g. --http 127.0.0.1:8080",
+            [&target](const std::string& value) -> std::optional<std::string> {
+                std::string why;
+                target = ParseListenAddress(value, why);
+                return RefusedUnless(target.has_value(), why);
+            }};
 }
 
 std::optional<std::string> StationChoicesProblem(const StationChoices& choices) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "command_line/command_option.h"
+#include "command_line/listen_address.h"
 #include "engine/slot_port_map.h"
 #include "images/image_kind.h"
 
@@ -28,6 +29,8 @@ struct StationChoices {
     bool bNoRecords = false;
     bool bSlotsFollowPorts = false;
     std::optional<engine::SlotPortMap> portMap;
+    // --http: where the live page and API listen; none: not served.
+    std::optional<ListenAddress> http;
 };
 
 // What a program adds to the help of two of these options: where slots can follow ports, and
@@ -38,10 +41,13 @@ struct StationHelpNotes {
 };
 
 // Declares --eboot, --pda, --csc, --lang, --phone, --smd, --check, --uncheck,
-// --slots-follow-ports, --port-map, --records and --no-records, each writing into `choices`
+// --slots-follow-ports, --port-map, --records, --no-records and --http, each writing into `choices`
 // (which must outlive the parse).
 void AddStationOptions(std::vector<CommandOption>& options, StationChoices& choices,
                        const StationHelpNotes& notes = {});
+
+// --http ADDRESS:PORT, for programs that take it without the other station options.
+CommandOption HttpOption(std::optional<ListenAddress>& target);
 
 // What the choices cannot mean together (a map without --slots-follow-ports); nullopt when
 // they can.

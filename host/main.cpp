@@ -15,6 +15,7 @@
 #include "host/station_arguments.h"
 #include "host/sync_process_control.h"
 #include "host/vantorel_app.h"
+#include "line/station_line.h"
 #include "link/message_sink.h"
 #include "link/platform/linux/linux_link_platform.h"
 #include "link/platform/linux/udev_hotplug_monitor.h"
@@ -79,6 +80,17 @@ int main(int argc, char** argv) {
     };
 
     host::CVantorelApp app(argc, argv, environment);
+    line::StationLine stationLine;  // outlives the dialog, which InitInstance ends
+    if (args.http) {
+        if (!stationLine.Serve(*args.http, environment.recordsRoot, error)) {
+            std::fprintf(stderr, "vantorel: %s\n", error.c_str());
+            return command_line::kExitBadCommandLine;
+        }
+        command_line::ListenAddress served = *args.http;
+        served.port = stationLine.Port();
+        std::printf("Live page and API: http://%s/\n", served.Text().c_str());
+    }
+    app.SetStationObserver(&stationLine.State());
     app.InitInstance();
     return app.ExitInstance();
 }

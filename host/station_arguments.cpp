@@ -3,6 +3,7 @@
 #include <array>
 
 #include "command_line/qt_command_line.h"
+#include "command_line/station_options.h"
 
 namespace vantorel::host {
 
@@ -39,6 +40,7 @@ std::vector<CommandOption> StationOptions(StationArguments& out) {
     std::vector<CommandOption> options{
         command_line::HelpOption(out.bHelp),
         {"--version", "", "the station's version", command_line::Sets(out.bVersion)},
+        command_line::HttpOption(out.http),
         // Qt's, not listed: Qt documents them.
         {"-platform", "NAME", "",
          [&out](const std::string& value) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "command_line/line_options.h"
+#include "command_line/listen_address.h"
 #include "console/program_start.h"
 
 namespace vantorel::host {
@@ -13,6 +15,7 @@ namespace vantorel::host {
 struct StationArguments {
     bool bHelp = false;
     bool bVersion = false;
+    std::optional<command_line::ListenAddress> http;
     // Qt's -platform and -display, which decide where the window opens before the
     // environment does; empty when not given.
     std::string platform;

@@ -19,6 +19,7 @@ bool CVantorelApp::InitInstance() {
     // the modal loop.
     auto dialog = std::make_unique<console::CVantorelDlg>(m_environment);
     m_pMainWnd = dialog.get();
+    dialog->SetStationObserver(m_pObserver);
     dialog->DoModal();
     m_pMainWnd = nullptr;
     return false;

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "console/console_environment.h"
+#include "console/station_observer.h"
 
 namespace vantorel::console {
 class CVantorelDlg;
@@ -22,10 +23,13 @@ public:
     int ExitInstance();
 
     console::CVantorelDlg* MainWindow() const { return m_pMainWnd; }
+    // Who else is told what the window shows; it outlives the dialog.
+    void SetStationObserver(console::StationObserver* observer) { m_pObserver = observer; }
 
 private:
     console::ConsoleEnvironment m_environment;
     console::CVantorelDlg* m_pMainWnd = nullptr;
+    console::StationObserver* m_pObserver = nullptr;
 };
 
 }  // namespace vantorel::host

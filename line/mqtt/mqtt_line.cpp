@@ -3,25 +3,11 @@
 #include <QJsonDocument>
 #include <cstdio>
 
-#include <QJsonObject>
+#include "line/station_json.h"
 
 namespace vantorel::line {
 
 namespace {
-
-// TEMPORARY until line/station_json.h lands on line-http: the same names as the API's.
-QJsonObject SlotJson(const SlotView& slot) {
-    const auto text = [](const std::string& value) { return QString::fromStdString(value); };
-    return {{"slot", slot.slot + 1},
-            {"caption", text(slot.caption)},
-            {"background", text(slot.background)},
-            {"bar_text", text(slot.barText)},
-            {"progress", slot.progress},
-            {"line", text(slot.lineUnderBar)},
-            {"device", text(slot.device)},
-            {"port", text(slot.port)},
-            {"state", text(slot.state)}};
-}
 
 std::string SlotPayload(const SlotView& slot) {
     return QJsonDocument(SlotJson(slot)).toJson(QJsonDocument::Compact).toStdString();
