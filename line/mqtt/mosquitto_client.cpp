@@ -35,6 +35,7 @@ MosquittoClient::MosquittoClient(const std::string& clientId, Callbacks callback
     mosquitto_publish_callback_set(m_handle, &MosquittoClient::OnPublish);
     mosquitto_message_callback_set(m_handle, &MosquittoClient::OnMessage);
     mosquitto_subscribe_callback_set(m_handle, &MosquittoClient::OnSubscribe);
+    mosquitto_log_callback_set(m_handle, &MosquittoClient::OnLog);
 }
 
 MosquittoClient::~MosquittoClient() {
@@ -98,6 +99,20 @@ std::string MosquittoClient::ErrorText(int result) {
         return std::strerror(errno);
     }
     return mosquitto_strerror(result);
+}
+
+std::string MosquittoClient::Explain(int result) const {
+    const std::string text = ErrorText(result);
+    if (result == MOSQ_ERR_TLS && !m_lastLoggedError.empty()) {
+        return text + " " + m_lastLoggedError;
+    }
+    return text;
+}
+
+void MosquittoClient::OnLog(mosquitto*, void* self, int level, const char* text) {
+    if (level == MOSQ_LOG_ERR && text != nullptr) {
+        static_cast<MosquittoClient*>(self)->m_lastLoggedError = text;
+    }
 }
 
 std::string MosquittoClient::ConnackText(int code) {

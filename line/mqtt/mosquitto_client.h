@@ -60,6 +60,9 @@ public:
 
     // The library's words for a result (the system's for an errno result).
     static std::string ErrorText(int result);
+    // The same, with what the library last logged as an error when that says more (the
+    // reason a TLS handshake failed). For the thread that drives the loop.
+    std::string Explain(int result) const;
     // The broker's words for a refused connect.
     static std::string ConnackText(int code);
 
@@ -68,11 +71,13 @@ private:
     static void OnDisconnect(mosquitto*, void* self, int code);
     static void OnPublish(mosquitto*, void* self, int messageId);
     static void OnSubscribe(mosquitto*, void* self, int messageId, int count, const int* qos);
+    static void OnLog(mosquitto*, void* self, int level, const char* text);
     static void OnMessage(mosquitto*, void* self, const mosquitto_message* message);
 
     Callbacks m_callbacks;
     mosquitto* m_handle = nullptr;
     bool m_bThreaded = false;
+    std::string m_lastLoggedError;
 };
 
 }  // namespace vantorel::line

@@ -211,7 +211,7 @@ void MqttPublisher::StartConnecting(Clock::time_point now) {
                                         m_settings.keepAliveSeconds);
     }
     if (result != MOSQ_ERR_SUCCESS) {
-        Lose(MosquittoClient::ErrorText(result));
+        Lose(m_client->Explain(result));
     }
 }
 
@@ -260,7 +260,7 @@ void MqttPublisher::PublishSlots(Clock::time_point now) {
         const int result = m_client->Publish(Topic("slot/" + std::to_string(index + 1)), *slot.json,
                                              kQosAtLeastOnce, true);
         if (result != MOSQ_ERR_SUCCESS) {
-            Lose(MosquittoClient::ErrorText(result));
+            Lose(m_client->Explain(result));
             return;
         }
         slot.bDirty = false;
@@ -280,7 +280,7 @@ void MqttPublisher::PublishWaiting() {
         const int result =
             m_client->Publish(entry.topic, entry.payload, kQosAtLeastOnce, false, &messageId);
         if (result != MOSQ_ERR_SUCCESS) {
-            Lose(MosquittoClient::ErrorText(result));
+            Lose(m_client->Explain(result));
             return;
         }
         m_inflight[messageId] = entry.sequence;
@@ -291,7 +291,7 @@ void MqttPublisher::PublishWaiting() {
 void MqttPublisher::LoopOnce() {
     const int result = m_client->Loop(kLoopMs);
     if (result != MOSQ_ERR_SUCCESS && !m_lost) {
-        Lose(MosquittoClient::ErrorText(result));
+        Lose(m_client->Explain(result));
     }
 }
 

@@ -269,6 +269,43 @@ TEST_F(MqttPublisherTest, ABrokerThatNeverAnswersIsSaidOnceAndTheLineWaits) {
     EXPECT_EQ(WaitingFiles(scratch / "outbox-s1"), 1u);
 }
 
+TEST(MqttPublisherTls, MqttsChecksTheBrokerAgainstTheGivenCaAndRefusesAnUnknownOne) {
+    vantorel::test::TempDir scratch;
+    TestBroker broker(scratch / "broker");
+    std::string error;
+    ASSERT_TRUE(broker.AddTlsListener(error)) << error;
+    ASSERT_TRUE(broker.Start(error)) << error;
+    TestSubscriber dashboard(broker.Port(), "vantorel/+/handset");
+    ASSERT_TRUE(dashboard.WaitSubscribed(kArrival));
+    for (const bool bKnownCa : {false, true}) {
+        SaidLines said;
+        PublisherSettings settings;
+        settings.endpoint = {"127.0.0.1", broker.TlsPort(), true};
+        settings.stationId = bKnownCa ? "known" : "unknown";
+        settings.outboxFolder = scratch / settings.stationId;
+        settings.say = said.Sink();
+        // The system's CAs know nothing of the test's own.
+        settings.login.caFile = bKnownCa ? broker.CaFile().string() : "";
+        {
+            MqttPublisher publisher(settings);
+            publisher.HandsetEnded(HandsetLine(1));
+            ASSERT_TRUE(Eventually([&] {
+                return said.Count(bKnownCa ? "Publishing to mqtts://" : "not reachable") > 0;
+            }));
+        }
+        EXPECT_EQ(said.Lines().size(), 1u);
+        if (!bKnownCa) {
+            EXPECT_NE(said.Lines()[0].find("certificate verify failed"), std::string::npos)
+                << said.Lines()[0];
+        }
+        EXPECT_EQ(WaitingFiles(settings.outboxFolder), bKnownCa ? 0u : 1u);
+    }
+    ASSERT_TRUE(dashboard.WaitUntil([](const auto& m) { return !m.empty(); }, kArrival));
+    for (const ReceivedMessage& message : dashboard.Messages()) {
+        EXPECT_EQ(message.topic, "vantorel/known/handset");
+    }
+}
+
 TEST(MqttPublisherLogin, ARefusedLoginIsSaidOnceAndTheRightOneDelivers) {
     vantorel::test::TempDir scratch;
     TestBroker broker(scratch / "broker");

@@ -68,6 +68,37 @@ bool TestBroker::AddUser(const std::string& user, const std::string& password) {
     return m_bPasswords;
 }
 
+bool TestBroker::AddTlsListener(std::string& error) {
+    const std::string folder = m_folder.string();
+    std::ofstream(m_folder / "san.ext") << "subjectAltName=IP:127.0.0.1\n";
+    const std::vector<std::string> key{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                                       "-nodes"};
+    const auto with = [&](std::vector<std::string> head, const std::vector<std::string>& tail) {
+        head.insert(head.end(), tail.begin(), tail.end());
+        return head;
+    };
+    const std::vector<std::vector<std::string>> commands{
+        with(with({"req", "-x509"}, key),
+             {"-keyout", folder + "/ca.key", "-out", folder + "/ca.pem", "-days", "2", "-subj",
+              "/CN=vantorel test CA"}),
+        with(with({"req"}, key), {"-keyout", folder + "/server.key", "-out", folder + "/server.csr",
+                                  "-subj", "/CN=127.0.0.1"}),
+        {"x509", "-req", "-in", folder + "/server.csr", "-CA", folder + "/ca.pem", "-CAkey",
+         folder + "/ca.key", "-CAcreateserial", "-out", folder + "/server.pem", "-days", "2",
+         "-extfile", folder + "/san.ext"},
+    };
+    for (const std::vector<std::string>& command : commands) {
+        const bench::test::RunResult result =
+            bench::test::RunProgram("/usr/bin/openssl", command, {}, folder, 60s);
+        if (result.exitCode != 0) {
+            error = "openssl " + command.front() + ": " + result.err;
+            return false;
+        }
+    }
+    m_tlsPort = 1;  // chosen at Start
+    return true;
+}
+
 bool TestBroker::Start(std::string& error) {
     // Another test may take a port between our look and the broker's bind: a few tries.
     for (int attempt = 0; attempt < 5; ++attempt) {
@@ -85,6 +116,12 @@ bool TestBroker::Start(std::string& error) {
                     << "\n";
             } else {
                 out << "allow_anonymous true\n";
+            }
+            if (m_tlsPort != 0) {
+                m_tlsPort = FreeLocalPort();
+                out << "listener " << m_tlsPort << " 127.0.0.1\n"
+                    << "certfile " << (m_folder / "server.pem").string() << "\n"
+                    << "keyfile " << (m_folder / "server.key").string() << "\n";
             }
             if (::geteuid() == 0) {
                 out << "user root\n";  // else it drops to a user who cannot read this folder

@@ -25,6 +25,12 @@ public:
 
     // Only the users added before Start may log in (mosquitto_passwd makes the file).
     bool AddUser(const std::string& user, const std::string& password);
+    // A second listener, over TLS, with a certificate for 127.0.0.1 signed by a CA of the
+    // test's own (made with openssl before Start); false with `error` if it cannot be made.
+    bool AddTlsListener(std::string& error);
+    std::filesystem::path CaFile() const { return m_folder / "ca.pem"; }
+    uint16_t TlsPort() const { return m_tlsPort; }
+
     // Starts the broker and waits until it accepts connections; false with `error` if not.
     bool Start(std::string& error);
     // Kills it; `bGraceful`: ends it as a service manager does, and it keeps its sessions.
@@ -37,6 +43,7 @@ public:
 private:
     std::filesystem::path m_folder;
     uint16_t m_port = 0;
+    uint16_t m_tlsPort = 0;
     bool m_bPasswords = false;
     std::unique_ptr<bench::test::ChildProcess> m_process;
 };
