@@ -1,5 +1,6 @@
 #include "host/station_arguments.h"
 
+#include <QString>
 #include <array>
 
 #include "command_line/qt_command_line.h"
@@ -13,11 +14,13 @@ using command_line::Taken;
 namespace {
 
 constexpr const char* kUsageIntro =
-    "usage: vantorel [--mqtt URL [--station-id NAME]] | --help | --version\n"
+    "usage: vantorel [--help | --version] [--http ADDRESS:PORT] [--mqtt URL]\n"
+    "       vantorel --headless --eboot FILE --pda FILE ... [--http ADDRESS:PORT] [--mqtt URL]\n"
     "\n"
     "The Vantorel download station: pick the image files, press Detect, plug in up to eight\n"
     "handsets in USB download mode and press Start downloading. It opens a window and needs\n"
-    "a display; vantorel-bench runs the same station on emulated handsets.\n"
+    "a display; vantorel-bench runs the same station on emulated handsets. With --headless\n"
+    "it runs as a service without a window (see vantorel-headless.service).\n"
     "\n";
 
 constexpr const char* kUsageEnd =
@@ -40,7 +43,21 @@ std::vector<CommandOption> StationOptions(StationArguments& out) {
     std::vector<CommandOption> options{
         command_line::HelpOption(out.bHelp),
         {"--version", "", "the station's version", command_line::Sets(out.bVersion)},
-        command_line::HttpOption(out.http),
+        {"--headless", "",
+         "run as a service without a window: arm detection at once and\n"
+         "download batch after batch until SIGTERM or SIGINT; logs go to\n"
+         "standard output. The options below choose what it sends.",
+         command_line::Sets(out.bHeadless)},
+        {"--stop-bound", "SECONDS",
+         "headless: on SIGTERM, how long running handsets may take to\n"
+         "finish before they are ended (default 120)",
+         [&out](const std::string& value) {
+             bool bNumber = false;
+             const int seconds = QString::fromStdString(value).toInt(&bNumber);
+             out.stopBound = std::chrono::seconds(seconds);
+             return command_line::RefusedUnless(bNumber && seconds >= 0 && seconds <= 3600,
+                                                "0 to 3600");
+         }},
         // Qt's, not listed: Qt documents them.
         {"-platform", "NAME", "",
          [&out](const std::string& value) {
@@ -61,6 +78,7 @@ std::vector<CommandOption> StationOptions(StationArguments& out) {
     for (const char* name : kQtFlags) {
         options.push_back({name, "", "", passedToQt});
     }
+    command_line::AddStationOptions(options, out.choices);
     return options;
 }
 
@@ -87,6 +105,23 @@ bool ParseStationArguments(const std::vector<std::string>& args, StationArgument
     // The station takes no file names: a word is taken for a mistyped option.
     if (!words.empty()) {
         error = "unknown option " + words.front();
+        return false;
+    }
+    if (auto problem = command_line::StationChoicesProblem(out.choices)) {
+        error = *problem;
+        return false;
+    }
+    const command_line::StationChoices& chosen = out.choices;
+    if (!out.bHeadless &&
+        (!chosen.imageFiles.empty() || !chosen.options.empty() || chosen.bSlotsFollowPorts ||
+         !chosen.recordsDirectory.empty() || chosen.bNoRecords)) {
+        error =
+            "the image, option, port and record options go with --headless: the window "
+            "has its own";
+        return false;
+    }
+    if (out.bHeadless && chosen.imageFiles.empty()) {
+        error = "--headless needs the images to send (--eboot, --pda, ...)";
         return false;
     }
     return true;

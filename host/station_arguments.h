@@ -1,11 +1,11 @@
 #pragma once
 
-#include <optional>
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "command_line/line_options.h"
-#include "command_line/listen_address.h"
+#include "command_line/station_options.h"
 #include "console/program_start.h"
 
 namespace vantorel::host {
@@ -15,7 +15,11 @@ namespace vantorel::host {
 struct StationArguments {
     bool bHelp = false;
     bool bVersion = false;
-    std::optional<command_line::ListenAddress> http;
+    // The station as a service: no window, batch after batch on `choices`.
+    bool bHeadless = false;
+    std::chrono::seconds stopBound{120};
+    // Images, option boxes, ports, records and --http.
+    command_line::StationChoices choices;
     // Qt's -platform and -display, which decide where the window opens before the
     // environment does; empty when not given.
     std::string platform;

@@ -94,8 +94,11 @@ QJsonObject HandsetsPage(const fs::path& root, const PageQuery& query) {
         if (++folders > kMostFoldersPerPage) {
             break;
         }
-        bool bAnyNewer = false;
-        for (const std::string& line : records::ReadReportLines((root / name / "report.jsonl"))) {
+        const std::vector<std::string> lines =
+            records::ReadReportLines(root / name / "report.jsonl");
+        // A batch that has no handset yet (the running one) says nothing of older ones.
+        bool bAnyNewer = lines.empty();
+        for (const std::string& line : lines) {
             QJsonObject report = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
             const std::string ended = report.value("ended").toString().toStdString();
             bAnyNewer = bAnyNewer || query.since.empty() || ended > query.since;

@@ -97,6 +97,21 @@ std::unique_ptr<MqttLine> StartMqttLine(StationState& state, const MqttOptions& 
     return std::make_unique<MqttLine>(state, std::move(*settings), say);
 }
 
+SayWhileWindowLives::SayWhileWindowLives(MqttLine* line,
+                                         std::function<void(const std::string&)> say,
+                                         std::string program)
+    : m_line(line), m_program(std::move(program)) {
+    if (m_line) {
+        m_line->SayTo(std::move(say));
+    }
+}
+
+SayWhileWindowLives::~SayWhileWindowLives() {
+    if (m_line) {
+        m_line->SayTo(SayOnStandardError(m_program));
+    }
+}
+
 std::function<void(const std::string&)> SayOnStandardError(std::string program) {
     return [program = std::move(program)](const std::string& text) {
         std::string line = text;

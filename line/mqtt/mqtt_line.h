@@ -48,6 +48,21 @@ std::unique_ptr<MqttLine> StartMqttLine(StationState& state, const MqttOptions& 
                                         const std::filesystem::path& recordsRoot,
                                         const std::function<void(const std::string&)>& say);
 
+// While it lives, `line`'s lines go to `say` (a window's main log); when it goes, to standard
+// error as "PROGRAM: ...". Declared after the window, so that it goes first.
+class SayWhileWindowLives {
+public:
+    SayWhileWindowLives(MqttLine* line, std::function<void(const std::string&)> say,
+                        std::string program);
+    ~SayWhileWindowLives();
+    SayWhileWindowLives(const SayWhileWindowLives&) = delete;
+    SayWhileWindowLives& operator=(const SayWhileWindowLives&) = delete;
+
+private:
+    MqttLine* m_line;
+    std::string m_program;
+};
+
 // Puts a main log line ("...\r\n") on standard error, as "PROGRAM: ...".
 std::function<void(const std::string&)> SayOnStandardError(std::string program);
 

@@ -44,12 +44,7 @@ TEST_P(StationFeedTest, TheModelShowsWhatTheWindowShowsAndHearsEveryEnd) {
     EXPECT_EQ(start.slotViews[7].background, "#ffff00");
     EXPECT_EQ(start.slotViews[7].state, "waiting");
 
-    const tools::SampleSet set = WriteSamples();
-    ChooseEveryImageAndDetect(set);
-    emulator::HandsetFaults stalledFlash;
-    stalledFlash.flashProgressStallAfter[engine::kCmdFlashPhone] = 1;
-    Attach(1, {}, stalledFlash);
-    Attach(2);
+    AttachStalledFlashBesideAHealthyHandset();
     const line::SlotView ready = state.Snapshot().slotViews[1];
     EXPECT_EQ(ready.state, "ready");
     EXPECT_EQ(ready.background, "#00ff00");

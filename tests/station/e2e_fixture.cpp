@@ -27,6 +27,15 @@ void E2eTest::MakeRecordingDialog(const std::filesystem::path& root) {
     dlg->OnInitDialog();
 }
 
+void E2eTest::AttachStalledFlashBesideAHealthyHandset() {
+    const tools::SampleSet set = WriteSamples();
+    ChooseEveryImageAndDetect(set);
+    emulator::HandsetFaults stalledFlash;
+    stalledFlash.flashProgressStallAfter[engine::kCmdFlashPhone] = 1;
+    Attach(1, {}, stalledFlash);
+    Attach(2);
+}
+
 void E2eTest::TearDown() {
     StationTest::TearDown();
     engine::g_dwPdaSectorSize = engine::kDefaultPdaSectorSize;

@@ -60,6 +60,9 @@ protected:
     // the batch's end line; false when `bound` passed first.
     bool RunBatch(std::chrono::milliseconds bound = std::chrono::seconds(90));
     bool BatchEnded() const;
+    // Every image chosen and Detect pressed; handset 1's flash stalls after its first
+    // progress report of the modem image (it fails), handset 2 is healthy.
+    void AttachStalledFlashBesideAHealthyHandset();
 
     // --- What the slot table shows ---
     std::string BarText(int slot) const;

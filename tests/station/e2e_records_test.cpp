@@ -93,12 +93,7 @@ TEST_P(RecordsRunTest, EightSlotsLeaveTheWindowsLogsInTheirOrder) {
 }
 
 TEST_P(RecordsRunTest, AStalledFlashLeavesItsErrorLineInTheSlotsLogOnDisk) {
-    const tools::SampleSet set = WriteSamples();
-    ChooseEveryImageAndDetect(set);
-    emulator::HandsetFaults stalledFlash;
-    stalledFlash.flashProgressStallAfter[engine::kCmdFlashPhone] = 1;
-    Attach(1, {}, stalledFlash);
-    Attach(2);
+    AttachStalledFlashBesideAHealthyHandset();
     ASSERT_TRUE(RunBatch()) << MainLog();
     // The station closes as soon as the batch has ended, as the headless bench does.
     const fs::path folder = CloseStation();
