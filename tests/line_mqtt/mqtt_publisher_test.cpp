@@ -204,31 +204,6 @@ TEST_F(MqttPublisherTest, ABrokerAwayDuringTheBatchGetsEveryLineInOrderWhenBack)
     EXPECT_EQ(said.Count("reachable again: "), 1);
 }
 
-TEST_F(MqttPublisherTest, LinesLeftInTheOutboxByAnEarlierRunGoOutFirst) {
-    PublisherSettings away = Settings();
-    away.endpoint.port = FreeLocalPort();  // no broker there
-    {
-        MqttPublisher publisher(away);
-        publisher.HandsetEnded(HandsetLine(1));
-        publisher.HandsetEnded(HandsetLine(2));
-        ASSERT_TRUE(Eventually([&] { return said.Count("not reachable") > 0; }));
-    }
-    EXPECT_EQ(said.Count("not reachable (Connection refused)"), 1);
-    TestSubscriber dashboard(broker.Port(), "vantorel/s1/handset");
-    ASSERT_TRUE(dashboard.WaitSubscribed(kArrival));
-    {
-        MqttPublisher publisher(Settings());
-        publisher.HandsetEnded(HandsetLine(3));
-        ASSERT_TRUE(dashboard.WaitUntil([](const auto& m) { return m.size() >= 3; }, kArrival));
-    }
-    std::vector<int> arrived;
-    for (const std::string& line : dashboard.PayloadsOf("vantorel/s1/handset")) {
-        arrived.push_back(Json(line).value("slot").toInt());
-    }
-    EXPECT_EQ(arrived, (std::vector<int>{1, 2, 3}));
-    EXPECT_EQ(said.Count("2 line(s) of an earlier run wait in the outbox"), 1);
-}
-
 TEST_F(MqttPublisherTest, ARunShorterThanTheFirstConnectStillSendsItsLines) {
     TestSubscriber dashboard(broker.Port(), "vantorel/s1/+");
     ASSERT_TRUE(dashboard.WaitSubscribed(kArrival));
