@@ -30,6 +30,8 @@ public:
 
 namespace {
 
+constexpr const char* kAnswered = "vantorelAnswered";
+
 // What a client may send on a connection once its request was taken: nothing, really.
 constexpr qint64 kMostIgnoredBytes = 4096;
 constexpr int kHandsetsOnPage = 10;
@@ -116,8 +118,13 @@ QByteArray SlotsBody(const StationState& state) {
 
 }  // namespace
 
+void MarkAnswered(QTcpSocket* socket) {
+    socket->setProperty(kAnswered, true);
+}
+
 void RefuseRequest(QTcpSocket* socket, int status, const std::string& code,
                    const std::string& detail) {
+    MarkAnswered(socket);
     if (socket->isTransactionStarted()) {
         socket->commitTransaction();
     }
@@ -127,7 +134,35 @@ void RefuseRequest(QTcpSocket* socket, int status, const std::string& code,
 }
 
 GuardedTcpServer::GuardedTcpServer(const ServerBounds& bounds, QObject* parent)
-    : QTcpServer(parent), m_bounds(bounds) {}
+    : QTcpServer(parent), m_bounds(bounds) {
+    connect(&m_sweep, &QTimer::timeout, this, [this] { Sweep(); });
+    m_sweep.start(std::max(50, std::min(1000, m_bounds.answerTimeoutMs / 4)));
+}
+
+int GuardedTcpServer::OpenConnections() {
+    Sweep();
+    return static_cast<int>(m_connections.size());
+}
+
+void GuardedTcpServer::Sweep() {
+    const auto now = std::chrono::steady_clock::now();
+    std::erase_if(m_connections, [&](const Connection& connection) {
+        QTcpSocket* socket = connection.socket.data();
+        if (!socket) {
+            return true;
+        }
+        if (socket->state() == QAbstractSocket::UnconnectedState) {
+            socket->deleteLater();
+            return true;
+        }
+        if (!socket->property(kAnswered).toBool() && now >= connection.answerBy) {
+            socket->abort();
+            socket->deleteLater();
+            return true;
+        }
+        return false;
+    });
+}
 
 void GuardedTcpServer::incomingConnection(qintptr handle) {
     // Owned by this server until Qt's takes it; every socket deletes itself once closed.
@@ -136,10 +171,10 @@ void GuardedTcpServer::incomingConnection(qintptr handle) {
         socket->deleteLater();
         return;
     }
-    ++m_nOpen;
-    connect(socket, &QObject::destroyed, this, [this] { --m_nOpen; });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    if (m_nOpen > m_bounds.mostConnections) {
+    const bool bFull = OpenConnections() >= m_bounds.mostConnections;
+    m_connections.push_back({socket, std::chrono::steady_clock::time_point::max()});
+    if (bFull) {
         RefuseRequest(socket, 503, "too_many_clients", "the station serves no more clients now");
         return;
     }
@@ -188,6 +223,12 @@ void GuardedTcpServer::ReadHead(QTcpSocket* socket, HeadReader* reader) {
 
 void GuardedTcpServer::HandOver(QTcpSocket* socket) {
     disconnect(socket, &QTcpSocket::readyRead, this, nullptr);
+    for (Connection& connection : m_connections) {
+        if (connection.socket == socket) {
+            connection.answerBy = std::chrono::steady_clock::now() +
+                                  std::chrono::milliseconds(m_bounds.answerTimeoutMs);
+        }
+    }
     // Qt's parser reads the request from the start, as if nothing had looked at it.
     socket->rollbackTransaction();
     addPendingConnection(socket);
@@ -248,6 +289,7 @@ void LiveServer::missingHandler(const QHttpServerRequest& request, QTcpSocket* s
 
 void LiveServer::Respond(const QHttpServerRequest&, QTcpSocket* socket, const QByteArray& body,
                          const QByteArray& type, int status) {
+    MarkAnswered(socket);
     IgnoreFurtherInput(socket);
     socket->write(RawResponse(status, type, body));
     socket->disconnectFromHost();
@@ -263,6 +305,7 @@ void LiveServer::StartEvents(QTcpSocket* socket) {
         RefuseRequest(socket, 503, "too_many_clients", "the station serves no more event clients");
         return;
     }
+    MarkAnswered(socket);
     IgnoreFurtherInput(socket);
     ++m_nEventClients;
     connect(socket, &QObject::destroyed, this, [this] { --m_nEventClients; });

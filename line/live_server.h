@@ -2,8 +2,12 @@
 
 #include <QAbstractHttpServer>
 #include <QByteArray>
+#include <QPointer>
 #include <QTcpServer>
+#include <QTimer>
+#include <chrono>
 #include <filesystem>
+#include <vector>
 
 #include "line/request_guard.h"
 #include "line/station_state.h"
@@ -17,6 +21,9 @@ struct ServerBounds {
     int mostConnections = 96;
     int mostEventClients = 48;
     int headTimeoutMs = 5000;
+    // A request handed to Qt's parser that is not answered by then (one the parser
+    // refused: it then drops the socket's connections) is closed.
+    int answerTimeoutMs = 10000;
     // An event client that leaves this much unread is dropped, not waited for.
     qint64 mostUnsentBytes = 1 << 20;
     int keepAliveMs = 15000;
@@ -32,7 +39,8 @@ class GuardedTcpServer : public QTcpServer {
 
 public:
     GuardedTcpServer(const ServerBounds& bounds, QObject* parent = nullptr);
-    int OpenConnections() const { return m_nOpen; }
+    // Connections not yet closed.
+    int OpenConnections();
 
 protected:
     void incomingConnection(qintptr handle) override;
@@ -40,10 +48,20 @@ protected:
 private:
     void ReadHead(QTcpSocket* socket, HeadReader* reader);
     void HandOver(QTcpSocket* socket);
+    // Closes what Qt's parser left unanswered past its bound and lets closed sockets go.
+    void Sweep();
 
     const ServerBounds m_bounds;
-    int m_nOpen = 0;
+    struct Connection {
+        QPointer<QTcpSocket> socket;
+        std::chrono::steady_clock::time_point answerBy;  // max(): still in the guard's hands
+    };
+    std::vector<Connection> m_connections;
+    QTimer m_sweep{this};
 };
+
+// Marks a socket answered, so the sweep leaves it be.
+void MarkAnswered(QTcpSocket* socket);
 
 // Answers one socket with a JSON error and closes it.
 void RefuseRequest(QTcpSocket* socket, int status, const std::string& code,

@@ -195,6 +195,9 @@ TEST_F(LiveServerTest, MalformedAndHostileRequestsGetTheirFourHundreds) {
         {"GET /" + QByteArray(5000, 'a') + " HTTP/1.1\r\n\r\n", 414, "target_too_long"},
         {"garbage\r\n\r\n", 400, "bad_request_line"},
         {"GET / HTTP/1.1\r\nno colon here\r\n\r\n", 400, "bad_header"},
+        {"GET / HTTP/1.1\r\nBad Name: x\r\n\r\n", 400, "bad_header"},
+        {"GET / HTTP/1.1\r\nX-Bell: \a\r\n\r\n", 400, "bad_header"},
+        {"GET /api/v1/slots?\x01 HTTP/1.1\r\n\r\n", 400, "bad_path"},
         {"GET /etc/passwd HTTP/1.1\r\n\r\n", 404, "not_found"},
         {"GET /api/v1/../../live.js HTTP/1.1\r\n\r\n", 400, "bad_path"},
     };
