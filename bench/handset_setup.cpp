@@ -41,14 +41,12 @@ bool ParseHandsetSettings(const std::string& settings, HandsetSetup& setup, std:
         }
         words.push_back(word);
     }
-    words.push_back("--link");
-    words.push_back("bench");
-    emulator::PtyHandsetProgram program;
-    if (!emulator::ParseHandsetArguments(words, program, error)) {
+    emulator::HandsetSettings parsed;
+    if (!emulator::ParseHandsetSettingWords(words, parsed, error)) {
         return false;
     }
-    setup.config = std::move(program.handsets.front().config);
-    setup.faults = std::move(program.handsets.front().faults);
+    setup.config = std::move(parsed.config);
+    setup.faults = std::move(parsed.faults);
     // The bench reads records often; digests keep that cheap and still compare exactly
     // enough with the image files.
     setup.config.recordMode = emulator::RecordMode::Digest;

@@ -11,17 +11,17 @@
 
 #include <QApplication>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "base/process_memory.h"
 #include "benchmarks/bench_files.h"
+#include "benchmarks/benchmark_arguments.h"
 #include "benchmarks/figure_runs.h"
 #include "benchmarks/soak_child.h"
 #include "benchmarks/station_child.h"
+#include "command_line/command_option.h"
 
 namespace {
 
@@ -33,40 +33,16 @@ std::string SelfPath() {
     return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
 }
 
-struct Arguments {
-    BenchPlan plan;
-    std::string jsonPath;
-    std::set<std::string> only;
-    bool bValid = true;
-};
-
-// Takes this program's own words out of argv; Google Benchmark gets the rest.
-Arguments TakeArguments(int& argc, char** argv) {
-    Arguments arguments;
-    int kept = 1;
-    int runs = 0;
-    for (int i = 1; i < argc; ++i) {
-        const std::string word = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (word == "--quick") {
-            arguments.plan = BenchPlan::Quick();
-        } else if (word == "--runs" && hasValue) {
-            runs = std::atoi(argv[++i]);
-            arguments.bValid = arguments.bValid && runs > 0;
-        } else if (word == "--json" && hasValue) {
-            arguments.jsonPath = argv[++i];
-        } else if (word == "--only" && hasValue) {
-            arguments.only.insert(argv[++i]);
-        } else {
-            argv[kept++] = argv[i];
-        }
+// Google Benchmark reads its own options from an argv of its own.
+bool InitializeGoogleBenchmark(char* program, const std::vector<std::string>& flags) {
+    std::vector<std::string> words(flags);
+    std::vector<char*> argv{program};
+    for (std::string& word : words) {
+        argv.push_back(word.data());
     }
-    argc = kept;
-    if (runs > 0) {
-        arguments.plan.runs = runs;
-        arguments.plan.kernelRepetitions = runs;
-    }
-    return arguments;
+    int argc = static_cast<int>(argv.size());
+    benchmark::Initialize(&argc, argv.data());
+    return !benchmark::ReportUnrecognizedArguments(argc, argv.data());
 }
 
 }  // namespace
@@ -74,23 +50,28 @@ Arguments TakeArguments(int& argc, char** argv) {
 int main(int argc, char** argv) {
     // Every process here runs the station's code the way the station runs it.
     vantorel::LimitAllocatorArenas();
-    if (argc > 1 && std::strcmp(argv[1], kStationRunFlag) == 0) {
-        return StationRunMain(argc - 1, argv + 1);
+    BenchmarkArguments arguments;
+    std::string error;
+    if (!ParseBenchmarkArguments(std::vector<std::string>(argv + 1, argv + argc), arguments,
+                                 error)) {
+        return vantorel::command_line::RefuseCommandLine("vantorel-benchmarks", error);
     }
-    if (argc > 1 && std::strcmp(argv[1], kSoakRunFlag) == 0) {
-        return SoakRunMain(argc - 1, argv + 1);
+    if (arguments.bHelp) {
+        std::fputs(BenchmarkUsage().c_str(), stdout);
+        return 0;
     }
-    Arguments arguments = TakeArguments(argc, argv);
+    if (arguments.child == BenchmarkArguments::Child::Station) {
+        return StationRunMain(arguments.childWords);
+    }
+    if (arguments.child == BenchmarkArguments::Child::Soak) {
+        return SoakRunMain(arguments.childWords, argv[0]);
+    }
     // Before the application exists: the dialog is measured offscreen.
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (!arguments.bValid || benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        std::fprintf(stderr,
-                     "usage: %s [--quick] [--runs N] [--json FILE] [--only GROUP]... "
-                     "[--benchmark_...]\n",
-                     argv[0]);
-        return 2;
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    if (!InitializeGoogleBenchmark(argv[0], arguments.benchmarkFlags)) {
+        return vantorel::command_line::kExitBadCommandLine;
     }
 
     ScratchDir scratch;

@@ -9,6 +9,7 @@
 #include "benchmarks/process_status.h"
 #include "benchmarks/station_batches.h"
 #include "benchmarks/thread_cpu.h"
+#include "command_line/value_parsers.h"
 
 namespace vantorel::benchmarks {
 
@@ -26,21 +27,23 @@ Usage UsageNow() {
 
 }  // namespace
 
-int SoakRunMain(int argc, char** argv) {
-    if (argc != 4) {
+int SoakRunMain(const std::vector<std::string>& words, char* program) {
+    int batches = 0;
+    int baselineBatch = 0;
+    if (words.size() != 3 || !command_line::ParseNumber(words[0], batches) ||
+        !command_line::ParseNumber(words[1], baselineBatch)) {
         std::fprintf(stderr, "%s BATCHES BASELINE_BATCH SAMPLE_DIR\n", kSoakRunFlag);
         return 2;
     }
-    const int batches = std::atoi(argv[1]);
-    const int baselineBatch = std::atoi(argv[2]);
-    const std::string sampleDirectory = argv[3];
+    const std::string& sampleDirectory = words[2];
     if (baselineBatch < 1 || batches <= baselineBatch) {
         std::fprintf(stderr, "%s: the baseline batch must come before the last\n", kSoakRunFlag);
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
-    QApplication app(qtArgc, argv);
+    char* qtArgv[] = {program, nullptr};
+    QApplication app(qtArgc, qtArgv);
 
     // No boot loader: at clock scale 0 the wait for a rebooting handset would be no wait.
     StationBatches station({{images::IMG_PDA, bench::SamplePdaPath(sampleDirectory)},

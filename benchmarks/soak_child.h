@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vantorel::benchmarks {
 
@@ -13,8 +14,9 @@ inline constexpr const char* kSoakRunFlag = "--soak-run";
 // the sample set. Arguments: the number of batches, the batch after which the baseline is
 // taken, the sample set's directory. Prints one line with the process's resident memory,
 // open descriptors and threads after the baseline batch and after the last; exit code 0
-// when every batch ended with every slot done and every handset flashed right.
-int SoakRunMain(int argc, char** argv);
+// when every batch ended with every slot done and every handset flashed right. `program`
+// is argv[0], for the application.
+int SoakRunMain(const std::vector<std::string>& words, char* program);
 
 // What the soak process reported: growth between the baseline batch and the last.
 struct SoakRun {

@@ -19,12 +19,12 @@ long PeakResidentKb() {
 
 }  // namespace
 
-int StationRunMain(int argc, char** argv) {
-    if (argc < 4) {
+int StationRunMain(const std::vector<std::string>& words) {
+    if (words.size() < 3) {
         std::fprintf(stderr, "%s PDA PHONE TTY...\n", kStationRunFlag);
         return 2;
     }
-    std::vector<std::string> ttys(argv + 3, argv + argc);
+    const std::vector<std::string> ttys(words.begin() + 2, words.end());
     if (ttys.size() == 1 && ttys.front() == "-") {
         // No handset: what the process needs before any run (libraries, the program).
         std::printf("finished=0 cpu=0 wall=0 bytes=0 notes=0 lines=0 peak_kb=%ld\n",
@@ -37,7 +37,7 @@ int StationRunMain(int argc, char** argv) {
         return 1;
     }
     BenchHost host;
-    const auto runs = RunWholeDownloads(links, PdaAndPhoneImages(argv[1], argv[2]), host);
+    const auto runs = RunWholeDownloads(links, PdaAndPhoneImages(words[0], words[1]), host);
     const RunTotals totals = Totals(runs);
     int finished = 0;
     for (const SlotRun& run : runs) {

@@ -10,10 +10,10 @@ namespace vantorel::benchmarks {
 inline constexpr const char* kStationRunFlag = "--station-run";
 
 // The station process: runs one whole download of the application and modem images on
-// every named tty at once and prints one line with the outcome. Its arguments are the two
-// image paths and then one tty path per slot ("-": none, run nothing). Exit code 0 when
-// every slot finished.
-int StationRunMain(int argc, char** argv);
+// every named tty at once and prints one line with the outcome. Its words (after the flag)
+// are the two image paths and then one tty path per slot ("-": none, run nothing). Exit
+// code 0 when every slot finished.
+int StationRunMain(const std::vector<std::string>& words);
 
 // What a station process reported, with its peak resident memory as the kernel kept it.
 struct StationProcessRun {

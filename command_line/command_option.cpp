@@ -28,7 +28,7 @@ std::string EntryNames(const CommandOption& option) {
 void AppendEntry(std::string& text, const std::string& names, const std::string& help,
                  size_t indent) {
     std::string line = "  " + names;
-    if (line.size() + 1 > indent) {
+    if (line.size() + 2 > indent) {  // at least two spaces before the help
         text += line + "\n";
         line.clear();
     }

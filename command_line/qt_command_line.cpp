@@ -26,6 +26,13 @@ std::string UnknownWord(const QString& name, const std::vector<std::string>& arg
             return word;
         }
     }
+    // One letter of a one-dash word read as letters ("-platform"): the whole word was meant.
+    for (const std::string& word : args) {
+        if (bare.size() == 1 && word.size() > 2 && word[0] == '-' && word[1] != '-' &&
+            word.find(bare) != std::string::npos) {
+            return word;
+        }
+    }
     return (bare.size() == 1 ? "-" : "--") + bare;
 }
 

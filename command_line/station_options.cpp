@@ -36,18 +36,22 @@ std::optional<std::string> TakePortMap(const std::string& value, StationChoices&
 
 }  // namespace
 
-void AddStationOptions(std::vector<CommandOption>& options, StationChoices& choices,
-                       const StationHelpNotes& notes) {
+void AddImageFileOptions(std::vector<CommandOption>& options, ImageFiles& files) {
     for (const KindOption& kind : kKindOptions) {
         options.push_back({kind.names, "FILE", "choose the image file of one kind",
-                           [&choices, kind = kind.kind](const std::string& value) {
+                           [&files, kind = kind.kind](const std::string& value) {
                                if (value.empty()) {
                                    return Refused("a file");
                                }
-                               choices.imageFiles.emplace_back(kind, value);
+                               files.emplace_back(kind, value);
                                return Taken();
                            }});
     }
+}
+
+void AddStationOptions(std::vector<CommandOption>& options, StationChoices& choices,
+                       const StationHelpNotes& notes) {
+    AddImageFileOptions(options, choices.imageFiles);
     const auto optionBox = [&choices](bool bChecked) {
         return [&choices, bChecked](const std::string& value) {
             if (value.empty()) {

@@ -12,6 +12,9 @@
 
 namespace vantorel::command_line {
 
+// Image files chosen per kind, in the order given.
+using ImageFiles = std::vector<std::pair<images::ImageKind, std::string>>;
+
 // One option check box to set, by its caption.
 struct OptionChoice {
     std::string caption;
@@ -22,7 +25,7 @@ struct OptionChoice {
 // option boxes, where records go and whether slots follow ports.
 struct StationChoices {
     // Files chosen per kind, in the order given; later ones win.
-    std::vector<std::pair<images::ImageKind, std::string>> imageFiles;
+    ImageFiles imageFiles;
     std::vector<OptionChoice> options;
     // Where batches leave their records; empty: the station's own folder. --no-records: none.
     std::string recordsDirectory;
@@ -32,6 +35,9 @@ struct StationChoices {
     // --http: where the live page and API listen; none: not served.
     std::optional<ListenAddress> http;
 };
+
+// Declares --eboot, --pda, --csc, --lang, --phone and --smd, each adding to `files`.
+void AddImageFileOptions(std::vector<CommandOption>& options, ImageFiles& files);
 
 // What a program adds to the help of two of these options: where slots can follow ports, and
 // what is bound when no map is given. Each starts with its own separator (" (...)", ";\n...").

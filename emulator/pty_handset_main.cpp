@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "command_line/command_option.h"
 #include "emulator/handset_arguments.h"
 #include "emulator/pty_handset.h"
 #include "emulator/record_summary.h"
@@ -36,11 +37,10 @@ int main(int argc, char** argv) {
     PtyHandsetProgram program;
     std::string error;
     if (!ParseHandsetArguments(args, program, error)) {
-        std::fprintf(stderr, "vantorel-pty-handset: %s\n%s", error.c_str(), kPtyHandsetUsage);
-        return 2;
+        return command_line::RefuseCommandLine("vantorel-pty-handset", error);
     }
     if (program.bHelp) {
-        std::fputs(kPtyHandsetUsage, stdout);
+        std::fputs(PtyHandsetUsage().c_str(), stdout);
         return 0;
     }
 

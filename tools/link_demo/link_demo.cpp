@@ -4,11 +4,13 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/clock.h"
+#include "command_line/cli11_command_line.h"
+#include "command_line/value_parsers.h"
 #include "emulator/bus_handset.h"
 #include "engine/boot_loader_protocol.h"
 #include "engine/download_batch.h"
@@ -111,10 +113,44 @@ bool RunVariant(const char* name, bool bulk, const demo::DemoImage& image) {
     return same && reply == engine::kReplyOkud;
 }
 
+// The demo's command line: [MEGABYTES], the modem image's size (8 when not given).
+bool ParseArguments(const std::vector<std::string>& args, size_t& megabytes, bool& bHelp,
+                    std::string& error) {
+    const command_line::CommandOption options[]{command_line::HelpOption(bHelp)};
+    std::vector<std::string> words;
+    if (!command_line::ParseWithCli11(options, args, error, &words)) {
+        return false;
+    }
+    if (words.size() > 1) {
+        error = "unexpected argument '" + words[1] + "'";
+        return false;
+    }
+    if (!words.empty() &&
+        (!command_line::ParseNumber(words[0], megabytes) || megabytes < 1 || megabytes > 1024)) {
+        error = "bad size '" + words[0] + "' (megabytes, 1 to 1024)";
+        return false;
+    }
+    return true;
+}
+
+constexpr const char* kUsage =
+    "usage: vantorel-link-demo [MEGABYTES]\n"
+    "Moves a modem image of MEGABYTES (8) into an emulated handset over each link variant.\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const size_t megabytes = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 8;
+    size_t megabytes = 8;
+    bool bHelp = false;
+    std::string error;
+    if (!ParseArguments(std::vector<std::string>(argv + 1, argv + argc), megabytes, bHelp, error)) {
+        return command_line::RefuseCommandLine("vantorel-link-demo", error);
+    }
+    if (bHelp) {
+        const command_line::CommandOption help[]{command_line::HelpOption(bHelp)};
+        std::fputs((kUsage + command_line::FormatOptions(help, 16)).c_str(), stdout);
+        return 0;
+    }
     const demo::DemoImage image(megabytes << 20);
     const bool serial = RunVariant("Serial-style", false, image);
     const bool bulk = RunVariant("Bulk", true, image);

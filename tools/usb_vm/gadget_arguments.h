@@ -25,13 +25,14 @@ struct GadgetHandsetProgram {
     bool bHelp = false;
 };
 
-// Reads the command line of vantorel-gadget-handset (without the program name). Each
+// Reads the command line of vantorel-gadget-handset (without the program name) with CLI11. Each
 // --gadget NAME:UDC adds a handset with the handset settings given before it, exactly as
 // vantorel-pty-handset's --link does. False, with a message, on anything it does not
 // understand.
 bool ParseGadgetArguments(const std::vector<std::string>& args, GadgetHandsetProgram& program,
                           std::string& error);
 
-extern const char* const kGadgetHandsetUsage;
+// The text vantorel-gadget-handset --help prints.
+std::string GadgetHandsetUsage();
 
 }  // namespace vantorel::usb_vm

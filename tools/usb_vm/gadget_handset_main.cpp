@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "command_line/command_option.h"
 #include "emulator/handset_runner.h"
 #include "emulator/record_summary.h"
 #include "tools/usb_vm/ffs_handset_port.h"
@@ -52,11 +53,10 @@ int main(int argc, char** argv) {
     GadgetHandsetProgram program;
     std::string error;
     if (!ParseGadgetArguments(args, program, error)) {
-        std::fprintf(stderr, "vantorel-gadget-handset: %s\n%s", error.c_str(), kGadgetHandsetUsage);
-        return 2;
+        return command_line::RefuseCommandLine("vantorel-gadget-handset", error);
     }
     if (program.bHelp) {
-        std::fputs(kGadgetHandsetUsage, stdout);
+        std::fputs(GadgetHandsetUsage().c_str(), stdout);
         return 0;
     }
 

@@ -49,11 +49,12 @@ struct ProbeOptions {
     int TotalHandsets() const { return fullRunHandsets + (victim.empty() ? 0 : 1); }
 };
 
-// Reads the command line of vantorel-usb-probe (without the program name); false, with a
+// Reads the command line of vantorel-usb-probe (without the program name) with CLI11; false, with a
 // message, on anything it does not understand or that cannot work.
 bool ParseProbeArguments(const std::vector<std::string>& args, ProbeOptions& options,
                          std::string& error);
 
-extern const char* const kUsbProbeUsage;
+// The text vantorel-usb-probe --help prints.
+std::string UsbProbeUsage();
 
 }  // namespace vantorel::usb_vm

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "command_line/command_option.h"
 #include "link/platform/device_path.h"
 #include "link/platform/linux/linux_link_platform.h"
 #include "tools/usb_vm/bare_round_trips.h"
@@ -136,66 +137,32 @@ int RunBare(const ProbeOptions& options) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    ProbeOptions options;
-    std::string error;
-    if (!ParseProbeArguments(args, options, error)) {
-        std::fprintf(stderr, "vantorel-usb-probe: %s\n%s", error.c_str(), kUsbProbeUsage);
-        return 2;
-    }
-    if (options.bHelp) {
-        std::fputs(kUsbProbeUsage, stdout);
-        return 0;
-    }
-    if (options.bareRoundTrips > 0) {
-        return RunBare(options);
-    }
-    const auto start = SteadyClock::now();
-    Problems problems;
-
-    link::linux_platform::LinuxLinkPlatform realPlatform;
-    StderrMessageSink messages;
-    const Clock clock;
-    link::LinkPlatform platform = realPlatform.Compose(messages, clock);
-    if (!realPlatform.OffersBulkLinks()) {
-        std::puts("usb-vm-probe: FAIL: libusb did not initialise");
-        return 1;
-    }
-
-    HotplugWatch hotplug;
-    const bool watching = hotplug.Start(error);
-    if (!watching) {
-        problems.Add(error);
-    }
-
-    const auto total = static_cast<size_t>(options.TotalHandsets());
-    if (!WaitForHandsets(realPlatform.Directory(), total, options.presentBound)) {
-        std::printf("usb-vm-probe: FAIL: fewer than %zu handsets listed after %lld ms\n", total,
-                    static_cast<long long>(options.presentBound.count()));
-        return 1;
-    }
-    std::vector<ProbedHandset> handsets = OpenHandsets(options, platform, problems);
-
-    // Each handset runs on its own thread, as each slot has its worker.
-    const ProbeRunContext context{options, realPlatform.Directory(), clock};
-    std::vector<ProbeImages> images(handsets.size());
-    std::vector<std::optional<FullRunReport>> fullReports(handsets.size());
+// What each handset's worker left: a whole run's report, or the victim's.
+struct HandsetRuns {
+    std::vector<ProbeImages> images;
+    std::vector<std::optional<FullRunReport>> fullReports;
     std::optional<VictimReport> victimReport;
+};
+
+// Each handset runs on its own thread, as each slot has its worker; the main thread waits for
+// all of them with one bound.
+HandsetRuns RunHandsets(const ProbeOptions& options, const ProbeRunContext& context,
+                        std::vector<ProbedHandset>& handsets, Problems& problems) {
+    HandsetRuns runs;
+    runs.images.resize(handsets.size());
+    runs.fullReports.resize(handsets.size());
     Finishes finishes;
     std::vector<std::jthread> workers;
     for (size_t i = 0; i < handsets.size(); ++i) {
-        ProbedHandset& handset = handsets[i];
-        const bool victim = handset.name == options.victim;
-        images[i] = MakeProbeImages(handset.name, options.ebootSize, victim ? 0 : options.phoneSize,
-                                    victim ? 0 : options.cscSize);
+        const bool victim = handsets[i].name == options.victim;
+        runs.images[i] =
+            MakeProbeImages(handsets[i].name, options.ebootSize, victim ? 0 : options.phoneSize,
+                            victim ? 0 : options.cscSize);
         workers.emplace_back([&, i, victim] {
             if (victim) {
-                victimReport = RunVictim(handsets[i], images[i].eboot, context);
+                runs.victimReport = RunVictim(handsets[i], runs.images[i].eboot, context);
             } else {
-                fullReports[i] = RunFullSequence(handsets[i], images[i], context);
+                runs.fullReports[i] = RunFullSequence(handsets[i], runs.images[i], context);
             }
             finishes.MarkDone();
         });
@@ -209,67 +176,66 @@ int main(int argc, char** argv) {
         }
     }
     workers.clear();
+    return runs;
+}
 
-    std::vector<ExpectedRecord> expected;
-    int fullRunsPassed = 0;
+// The whole runs: their figures, and the records to check. `hotplug` is null when the
+// monitor could not start. Returns how many passed.
+int JudgeFullRuns(const std::vector<ProbedHandset>& handsets, const HandsetRuns& runs,
+                  const HotplugWatch* hotplug, std::vector<ExpectedRecord>& expected,
+                  Problems& problems) {
+    int passed = 0;
     for (size_t i = 0; i < handsets.size(); ++i) {
         const ProbedHandset& handset = handsets[i];
-        if (const auto& report = fullReports[i]) {
-            if (!report->bPassed) {
-                problems.Add(handset.name + ": " + report->failure);
-                continue;
-            }
-            ++fullRunsPassed;
-            expected.push_back({handset.name, &images[i]});
-            std::printf(
-                "usb-vm-probe: %s: %.2f MB in data packets in %.2f s = %.2f MB/s (median packet "
-                "write %.2f ms, echo %.2f ms); reboot to re-open %.2f s; whole run %.2f s\n",
-                handset.name.c_str(), static_cast<double>(report->payloadBytes) / 1e6,
-                Seconds(report->packetTime),
-                static_cast<double>(report->payloadBytes) / 1e6 / Seconds(report->packetTime),
-                Seconds(report->medianWrite) * 1e3, Seconds(report->medianEcho) * 1e3,
-                Seconds(report->rebootTime), Seconds(report->wholeTime));
-            if (watching && !hotplug.SawDeparture(handset.devicePath, true)) {
-                problems.Add(handset.name + ": the hot-plug monitor (" + hotplug.Source() +
-                             ") saw no removal and arrival of " + handset.devicePath);
-            }
+        const auto& report = runs.fullReports[i];
+        if (!report) {
+            continue;
+        }
+        if (!report->bPassed) {
+            problems.Add(handset.name + ": " + report->failure);
+            continue;
+        }
+        ++passed;
+        expected.push_back({handset.name, &runs.images[i]});
+        std::printf(
+            "usb-vm-probe: %s: %.2f MB in data packets in %.2f s = %.2f MB/s (median packet "
+            "write %.2f ms, echo %.2f ms); reboot to re-open %.2f s; whole run %.2f s\n",
+            handset.name.c_str(), static_cast<double>(report->payloadBytes) / 1e6,
+            Seconds(report->packetTime),
+            static_cast<double>(report->payloadBytes) / 1e6 / Seconds(report->packetTime),
+            Seconds(report->medianWrite) * 1e3, Seconds(report->medianEcho) * 1e3,
+            Seconds(report->rebootTime), Seconds(report->wholeTime));
+        if (hotplug != nullptr && !hotplug->SawDeparture(handset.devicePath, true)) {
+            problems.Add(handset.name + ": the hot-plug monitor (" + hotplug->Source() +
+                         ") saw no removal and arrival of " + handset.devicePath);
         }
     }
-    if (fullRunsPassed < options.fullRunHandsets) {
-        problems.Add(std::to_string(fullRunsPassed) + " of " +
-                     std::to_string(options.fullRunHandsets) + " handsets finished the whole run");
-    }
-    if (!options.victim.empty()) {
-        const auto victim = std::find_if(handsets.begin(), handsets.end(),
-                                         [&](const auto& h) { return h.name == options.victim; });
-        if (!victimReport) {
-            problems.Add("no handset named " + options.victim + " to unplug");
-        } else if (!victimReport->bPassed) {
-            problems.Add(options.victim + " (unplugged): " + victimReport->failure);
-        } else {
-            std::printf(
-                "usb-vm-probe: %s: unplugged while the link waited for an echo; the "
-                "read returned 0 after %.3f s\n",
-                options.victim.c_str(), Seconds(victimReport->readEndAfterUnbind));
-            if (watching && victim != handsets.end() &&
-                !hotplug.SawDeparture(victim->devicePath, false)) {
-                problems.Add(options.victim + ": the hot-plug monitor saw no removal");
-            }
-        }
-    }
-    if (!options.recordDir.empty() && !expected.empty()) {
-        for (std::string& problem : CheckRecords(options, expected)) {
-            problems.Add(std::move(problem));
-        }
-    }
-    for (const std::string& message : messages.Messages()) {
-        std::printf("usb-vm-probe: message box: %s\n", message.c_str());
-    }
-    if (watching) {
-        std::printf("usb-vm-probe: hot-plug monitor listened to %s events, saw %zu\n",
-                    hotplug.Source().c_str(), hotplug.Events().size());
-    }
+    return passed;
+}
 
+// The handset unplugged mid-transfer: its read must have ended, and the monitor seen it go.
+void JudgeVictim(const ProbeOptions& options, const std::vector<ProbedHandset>& handsets,
+                 const HandsetRuns& runs, const HotplugWatch* hotplug, Problems& problems) {
+    const auto victim = std::find_if(handsets.begin(), handsets.end(),
+                                     [&](const auto& h) { return h.name == options.victim; });
+    if (!runs.victimReport) {
+        problems.Add("no handset named " + options.victim + " to unplug");
+    } else if (!runs.victimReport->bPassed) {
+        problems.Add(options.victim + " (unplugged): " + runs.victimReport->failure);
+    } else {
+        std::printf(
+            "usb-vm-probe: %s: unplugged while the link waited for an echo; the "
+            "read returned 0 after %.3f s\n",
+            options.victim.c_str(), Seconds(runs.victimReport->readEndAfterUnbind));
+        if (hotplug != nullptr && victim != handsets.end() &&
+            !hotplug->SawDeparture(victim->devicePath, false)) {
+            problems.Add(options.victim + ": the hot-plug monitor saw no removal");
+        }
+    }
+}
+
+int PrintVerdict(const ProbeOptions& options, const Problems& problems, int fullRunsPassed,
+                 SteadyClock::time_point start) {
     const double elapsed = Seconds(SteadyClock::now() - start);
     if (!problems.Empty()) {
         std::printf("usb-vm-probe: FAIL: %zu problems, first: %s (%.1f s)\n",
@@ -282,4 +248,71 @@ int main(int argc, char** argv) {
         fullRunsPassed, options.victim.empty() ? "" : ", one unplugged mid-transfer ended its read",
         elapsed);
     return 0;
+}
+
+// The whole probe: find and open the handsets, run them, judge what they did.
+int RunProbe(const ProbeOptions& options) {
+    const auto start = SteadyClock::now();
+    Problems problems;
+    link::linux_platform::LinuxLinkPlatform realPlatform;
+    StderrMessageSink messages;
+    const Clock clock;
+    link::LinkPlatform platform = realPlatform.Compose(messages, clock);
+    if (!realPlatform.OffersBulkLinks()) {
+        std::puts("usb-vm-probe: FAIL: libusb did not initialise");
+        return 1;
+    }
+    HotplugWatch hotplug;
+    std::string error;
+    const HotplugWatch* watch = hotplug.Start(error) ? &hotplug : nullptr;
+    if (watch == nullptr) {
+        problems.Add(error);
+    }
+    const auto total = static_cast<size_t>(options.TotalHandsets());
+    if (!WaitForHandsets(realPlatform.Directory(), total, options.presentBound)) {
+        std::printf("usb-vm-probe: FAIL: fewer than %zu handsets listed after %lld ms\n", total,
+                    static_cast<long long>(options.presentBound.count()));
+        return 1;
+    }
+    std::vector<ProbedHandset> handsets = OpenHandsets(options, platform, problems);
+    const ProbeRunContext context{options, realPlatform.Directory(), clock};
+    const HandsetRuns runs = RunHandsets(options, context, handsets, problems);
+
+    std::vector<ExpectedRecord> expected;
+    const int fullRunsPassed = JudgeFullRuns(handsets, runs, watch, expected, problems);
+    if (fullRunsPassed < options.fullRunHandsets) {
+        problems.Add(std::to_string(fullRunsPassed) + " of " +
+                     std::to_string(options.fullRunHandsets) + " handsets finished the whole run");
+    }
+    if (!options.victim.empty()) {
+        JudgeVictim(options, handsets, runs, watch, problems);
+    }
+    if (!options.recordDir.empty() && !expected.empty()) {
+        for (std::string& problem : CheckRecords(options, expected)) {
+            problems.Add(std::move(problem));
+        }
+    }
+    for (const std::string& message : messages.Messages()) {
+        std::printf("usb-vm-probe: message box: %s\n", message.c_str());
+    }
+    if (watch != nullptr) {
+        std::printf("usb-vm-probe: hot-plug monitor listened to %s events, saw %zu\n",
+                    hotplug.Source().c_str(), hotplug.Events().size());
+    }
+    return PrintVerdict(options, problems, fullRunsPassed, start);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ProbeOptions options;
+    std::string error;
+    if (!ParseProbeArguments(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+        return command_line::RefuseCommandLine("vantorel-usb-probe", error);
+    }
+    if (options.bHelp) {
+        std::fputs(UsbProbeUsage().c_str(), stdout);
+        return 0;
+    }
+    return options.bareRoundTrips > 0 ? RunBare(options) : RunProbe(options);
 }
