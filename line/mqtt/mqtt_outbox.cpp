@@ -1,13 +1,17 @@
 #include "line/mqtt/mqtt_outbox.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 
 namespace vantorel::line {
@@ -65,11 +69,21 @@ bool MqttOutbox::Open(std::string& error) {
     struct stat status {};
     if (fault || ::lstat(m_folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
         ::access(m_folder.c_str(), W_OK | X_OK) != 0) {
-        error = "the outbox folder " + m_folder.string() + " cannot be used" +
+        error = "The outbox folder " + m_folder.string() + " cannot be used" +
                 (fault ? " (" + fault.message() + ")" : std::string());
         return false;
     }
     ::chmod(m_folder.c_str(), 0700);  // its lines are the line's business only
+    // Two runs with one station id would send and delete each other's messages.
+    m_lock.Reset(::open((m_folder / ".lock").c_str(),
+                        O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600));
+    if (!m_lock || ::flock(m_lock.Get(), LOCK_EX | LOCK_NB) != 0) {
+        error = "The outbox folder " + m_folder.string() +
+                (m_lock ? " is in use by another run of this station id"
+                        : " cannot be used (" + std::string(std::strerror(errno)) + ")");
+        m_lock.Reset();
+        return false;
+    }
     std::vector<std::pair<uint64_t, std::filesystem::path>> found;
     for (const auto& item : std::filesystem::directory_iterator(m_folder, fault)) {
         const std::string name = item.path().filename().string();

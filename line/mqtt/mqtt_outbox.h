@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_fd.h"
 #include "records/append_file.h"
 
 namespace vantorel::line {
@@ -30,8 +31,8 @@ public:
     MqttOutbox(std::filesystem::path folder, size_t mostEntries, records::WriteFunction write = {});
 
     // Creates the folder (mode 0700) and takes the messages an earlier run left, in order.
-    // False, with `error`, when the folder cannot be used: the outbox then keeps messages in
-    // memory only.
+    // False, with `error`, when the folder cannot be used or another outbox object (another
+    // station run with the same id) holds it: the outbox then keeps messages in memory only.
     bool Open(std::string& error);
 
     // Adds a message at the end, dropping the oldest when full (`dropped` is then true).
@@ -50,6 +51,7 @@ private:
     const size_t m_nMostEntries;
     const records::WriteFunction m_write;
     bool m_bUsable = false;
+    UniqueFd m_lock;  // held while this outbox owns the folder
     uint64_t m_nextSequence = 1;
     std::deque<OutboxEntry> m_entries;
 };

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
+#include <memory>
 
 #include "line/mqtt/mqtt_login.h"
 #include "line/mqtt/mqtt_outbox.h"
@@ -138,16 +140,18 @@ TEST(MqttOutbox, KeepsItsLinesInOrderAcrossARestartAndForgetsWhatWasAcknowledged
 
 TEST(MqttOutbox, IsBoundedByDroppingTheOldestAndSaysSo) {
     test::TempDir dir;
-    MqttOutbox outbox(dir / "outbox", 2);
     std::string error;
-    ASSERT_TRUE(outbox.Open(error));
-    bool bDropped = false;
-    outbox.Add("t", "1", bDropped, error);
-    outbox.Add("t", "2", bDropped, error);
-    EXPECT_FALSE(bDropped);
-    outbox.Add("t", "3", bDropped, error);
-    EXPECT_TRUE(bDropped);
-    EXPECT_EQ(Payloads(outbox), (std::vector<std::string>{"2", "3"}));
+    {
+        MqttOutbox outbox(dir / "outbox", 2);
+        ASSERT_TRUE(outbox.Open(error));
+        bool bDropped = false;
+        outbox.Add("t", "1", bDropped, error);
+        outbox.Add("t", "2", bDropped, error);
+        EXPECT_FALSE(bDropped);
+        outbox.Add("t", "3", bDropped, error);
+        EXPECT_TRUE(bDropped);
+        EXPECT_EQ(Payloads(outbox), (std::vector<std::string>{"2", "3"}));
+    }
     MqttOutbox reread(dir / "outbox", 2);
     ASSERT_TRUE(reread.Open(error));
     EXPECT_EQ(Payloads(reread), (std::vector<std::string>{"2", "3"}));
@@ -156,26 +160,49 @@ TEST(MqttOutbox, IsBoundedByDroppingTheOldestAndSaysSo) {
 TEST(MqttOutbox, AFullDiskKeepsTheLineInMemoryAndLeavesNoFileBehind) {
     test::TempDir dir;
     bool bFull = true;
-    MqttOutbox outbox(dir / "outbox", 10, [&](int fd, const void* data, size_t size) -> ssize_t {
-        if (bFull) {
-            errno = ENOSPC;
-            return -1;
-        }
-        return ::write(fd, data, size);
-    });
+    auto outbox = std::make_unique<MqttOutbox>(
+        dir / "outbox", 10, [&](int fd, const void* data, size_t size) -> ssize_t {
+            if (bFull) {
+                errno = ENOSPC;
+                return -1;
+            }
+            return ::write(fd, data, size);
+        });
     std::string error;
-    ASSERT_TRUE(outbox.Open(error));
+    ASSERT_TRUE(outbox->Open(error));
     bool bDropped = false;
-    EXPECT_FALSE(outbox.Add("t", "kept", bDropped, error));
+    EXPECT_FALSE(outbox->Add("t", "kept", bDropped, error));
     EXPECT_NE(error.find("No space"), std::string::npos) << error;
-    EXPECT_EQ(Payloads(outbox), (std::vector<std::string>{"kept"}));
-    EXPECT_TRUE(fs::is_empty(dir / "outbox"));
+    EXPECT_EQ(Payloads(*outbox), (std::vector<std::string>{"kept"}));
+    EXPECT_EQ(std::count_if(fs::directory_iterator(dir / "outbox"), {},
+                            [](const fs::directory_entry& item) {
+                                return item.path().filename() != ".lock";
+                            }),
+              0);
     bFull = false;
-    EXPECT_TRUE(outbox.Add("t", "written", bDropped, error));
-    outbox.Remove(outbox.Entries().front().sequence);  // the one in memory only
+    EXPECT_TRUE(outbox->Add("t", "written", bDropped, error));
+    outbox->Remove(outbox->Entries().front().sequence);  // the one in memory only
+    outbox.reset();
     MqttOutbox reread(dir / "outbox", 10);
     ASSERT_TRUE(reread.Open(error));
     EXPECT_EQ(Payloads(reread), (std::vector<std::string>{"written"}));
+}
+
+TEST(MqttOutbox, OneRunAtATimeOwnsAStationsOutbox) {
+    test::TempDir dir;
+    std::string error;
+    auto first = std::make_unique<MqttOutbox>(dir / "outbox", 10);
+    ASSERT_TRUE(first->Open(error)) << error;
+    bool bDropped = false;
+    ASSERT_TRUE(first->Add("t", "first's", bDropped, error));
+    MqttOutbox second(dir / "outbox", 10);
+    EXPECT_FALSE(second.Open(error));
+    EXPECT_NE(error.find("in use by another run"), std::string::npos) << error;
+    EXPECT_TRUE(second.Entries().empty()) << "it never takes the other's messages";
+    first.reset();
+    MqttOutbox third(dir / "outbox", 10);
+    ASSERT_TRUE(third.Open(error)) << error;
+    EXPECT_EQ(Payloads(third), std::vector<std::string>{"first's"});
 }
 
 TEST(MqttOutbox, AFolderThatCannotBeUsedIsSaid) {
