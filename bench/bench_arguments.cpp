@@ -294,6 +294,7 @@ std::vector<CommandOption> BenchOptions(BenchArguments& out, Given& given) {
         {" (bulk link only: the serial-style bench's\n"
          "handsets sit on pseudo-terminals, not USB ports)",
          ";\nby default emulated handset K (port 1-K) is bound to slot K"});
+    command_line::AddLineOptions(options, out.line);
     std::vector<CommandOption> tail = TailOptions(out, given);
     options.insert(options.end(), std::make_move_iterator(tail.begin()),
                    std::make_move_iterator(tail.end()));

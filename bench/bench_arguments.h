@@ -9,6 +9,7 @@
 
 #include "bench/handset_setup.h"
 #include "bench/shift_plan.h"
+#include "command_line/line_options.h"
 #include "command_line/station_options.h"
 #include "engine/slot_port_map.h"
 
@@ -43,6 +44,8 @@ struct BenchArguments : command_line::StationChoices {
     std::vector<int> plugOrder;
     // Headless: a shift of handsets swapped by a simulated operator instead of one batch.
     std::optional<ShiftPlan> shift;
+    // The broker it publishes to, and its name there.
+    command_line::LineChoices line;
     double timeScale = 0.1;
     std::chrono::seconds timeout{600};
 

@@ -71,7 +71,8 @@ BenchStation::BenchStation(EmulatedBench& bench, const BenchArguments& args,
       m_http(args.http),
       m_faultChoice(kBenchSlots, 0),
       m_customSettings(kBenchSlots),
-      m_prompts(QString::fromStdString(m_sampleDirectory), {}) {
+      m_prompts(QString::fromStdString(m_sampleDirectory), {}),
+      m_mqttOptions{args.line.mqttUrl, args.line.stationId} {
     for (int row = 0; row < kBenchSlots; ++row) {
         m_customSettings[row] =
             m_bench.EmulatedCount() > row ? m_bench.Setup(row).strSettings : std::string();
@@ -129,6 +130,14 @@ void BenchStation::CreateStation() {
     m_dlg = std::make_unique<console::CVantorelDlg>(environment);
     m_dlg->OnInitDialog();
     m_dlg->SetStationObserver(&m_line.State());
+    const auto say = [dlg = m_dlg.get()](const std::string& text) { dlg->AppendMainLogText(text); };
+    if (m_mqtt) {
+        m_mqtt->SayTo(say);
+    } else if (!m_bMqttStarted) {
+        m_bMqttStarted = true;
+        m_mqtt = line::StartMqttLine(m_line.State(), m_mqttOptions, console::DefaultSettingsFile(),
+                                     m_recordsRoot, say);
+    }
     // Ports given on the command line (or carried over a restart) win over the kept ones.
     if (m_ports) {
         m_dlg->SetPortMap(m_ports->map);
@@ -167,6 +176,9 @@ void BenchStation::CloseStation() {
         return;
     }
     disconnect(m_dlg.get(), nullptr, qApp, nullptr);
+    if (m_mqtt) {
+        m_mqtt->SayTo(line::SayOnStandardError("vantorel-bench"));
+    }
     m_dlg.reset();  // its destructor stops the workers and closes the links
 }
 

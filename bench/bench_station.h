@@ -12,6 +12,7 @@
 #include "bench/console_prompts.h"
 #include "bench/emulated_bench.h"
 #include "console/operator_prompts.h"
+#include "line/mqtt/mqtt_line.h"
 #include "line/station_line.h"
 
 #include "console/port_settings.h"
@@ -85,6 +86,10 @@ private:
     bench::BenchSyncService m_sync;
     // Before the dialog: it is told until the dialog has gone.
     line::StationLine m_line;
+    // Publishing to the line's broker, fed by the model, over every station window in turn.
+    const line::MqttOptions m_mqttOptions;
+    bool m_bMqttStarted = false;
+    std::unique_ptr<line::MqttLine> m_mqtt;
     std::unique_ptr<console::CVantorelDlg> m_dlg;
     std::unique_ptr<bench::BenchPanel> m_panel;
 };

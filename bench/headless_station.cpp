@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "console/port_settings.h"
+
 namespace vantorel::bench {
 
 namespace {
@@ -47,6 +49,15 @@ HeadlessStation::HeadlessStation(const StationPlatform& platform, const BenchArg
         m_dlg.Records()->CopyReportTo(args.reportFile);
     }
     m_dlg.SetStationObserver(&m_line.State());
+    m_mqtt = line::StartMqttLine(
+        m_line.State(), {args.line.mqttUrl, args.line.stationId}, console::DefaultSettingsFile(),
+        RecordsRoot(args), [this](const std::string& text) { m_dlg.AppendMainLogText(text); });
+}
+
+HeadlessStation::~HeadlessStation() {
+    if (m_mqtt) {
+        m_mqtt->SayTo(line::SayOnStandardError("vantorel-bench"));
+    }
 }
 
 std::optional<int> HeadlessStation::Arm(const std::vector<emulator::ChosenImage>& chosen) {

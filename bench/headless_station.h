@@ -12,6 +12,7 @@
 #include "console/console_environment.h"
 #include "console/vantorel_dlg.h"
 #include "emulator/flash_check.h"
+#include "line/mqtt/mqtt_line.h"
 #include "line/station_line.h"
 #include "link/message_sink.h"
 
@@ -37,6 +38,8 @@ struct StationPlatform {
 class HeadlessStation {
 public:
     HeadlessStation(const StationPlatform& platform, const BenchArguments& args);
+    // The broker hears the last lines after the window has gone: on standard error.
+    ~HeadlessStation();
 
     console::CVantorelDlg& Dialog() { return m_dlg; }
     bench::StationScript& Script() { return m_script; }
@@ -63,6 +66,9 @@ private:
     bench::BenchSyncService m_sync;
     // Before the dialog: it is told until the dialog has gone.
     line::StationLine m_line;
+    // Publishing to the line's broker, fed by the model: it hears the last report lines
+    // as the dialog closes.
+    std::unique_ptr<line::MqttLine> m_mqtt;
     console::CVantorelDlg m_dlg;
     bench::StationScript m_script;
 };

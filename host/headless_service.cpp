@@ -12,6 +12,7 @@
 #include "base/unique_fd.h"
 #include "bench/station_script.h"
 #include "console/vantorel_dlg.h"
+#include "line/mqtt/mqtt_line.h"
 #include "line/station_line.h"
 
 namespace vantorel::host {
@@ -67,9 +68,15 @@ int RunHeadlessStation(const StationArguments& args, const console::ConsoleEnvir
         return 1;
     }
     line::StationLine stationLine;  // outlives the dialog
+    // Publishing to the line's broker: it hears the last report lines as the dialog goes.
+    std::unique_ptr<line::MqttLine> mqtt;
     console::CVantorelDlg dlg(env);
     dlg.OnInitDialog();
     dlg.SetStationObserver(&stationLine.State());
+    const auto sayInMainLog = [&dlg](const std::string& text) { dlg.AppendMainLogText(text); };
+    mqtt = line::StartMqttLine(stationLine.State(), {args.line.mqttUrl, args.line.stationId},
+                               env.settingsFile, env.recordsRoot, sayInMainLog);
+    const line::SayWhileWindowLives mqttSays(mqtt.get(), sayInMainLog, "vantorel");
     MainLogEcho echo(dlg);
 
     const command_line::StationChoices& chosen = args.choices;

@@ -14,11 +14,13 @@
 #include "console/operator_prompts.h"
 #include "console/port_settings.h"
 #include "console/program_start.h"
+#include "console/vantorel_dlg.h"
 #include "host/headless_service.h"
 #include "host/linux_process_table.h"
 #include "host/station_arguments.h"
 #include "host/sync_process_control.h"
 #include "host/vantorel_app.h"
+#include "line/mqtt/mqtt_line.h"
 #include "line/station_line.h"
 #include "link/message_sink.h"
 #include "link/platform/linux/linux_link_platform.h"
@@ -136,6 +138,20 @@ int main(int argc, char** argv) {
         std::printf("Live page and API: %s\n", stationLine.Url().c_str());
     }
     app.SetStationObserver(&stationLine.State());
+    // Publishing starts with the window, whose main log says how it goes, and outlives it.
+    std::unique_ptr<line::MqttLine> mqtt;
+    app.SetMainWindowHook([&](console::CVantorelDlg* dialog) {
+        if (dialog == nullptr) {
+            if (mqtt) {
+                mqtt->SayTo(line::SayOnStandardError("vantorel"));
+            }
+            return;
+        }
+        mqtt = line::StartMqttLine(
+            stationLine.State(), {args.line.mqttUrl, args.line.stationId}, environment.settingsFile,
+            environment.recordsRoot,
+            [dialog](const std::string& text) { dialog->AppendMainLogText(text); });
+    });
     app.InitInstance();
     return app.ExitInstance();
 }

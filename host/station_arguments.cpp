@@ -14,8 +14,8 @@ using command_line::Taken;
 namespace {
 
 constexpr const char* kUsageIntro =
-    "usage: vantorel [--help | --version] [--http ADDRESS:PORT]\n"
-    "       vantorel --headless --eboot FILE --pda FILE ... [--http ADDRESS:PORT]\n"
+    "usage: vantorel [--help | --version] [--http ADDRESS:PORT] [--mqtt URL]\n"
+    "       vantorel --headless --eboot FILE --pda FILE ... [--http ADDRESS:PORT] [--mqtt URL]\n"
     "\n"
     "The Vantorel download station: pick the image files, press Detect, plug in up to eight\n"
     "handsets in USB download mode and press Start downloading. It opens a window and needs\n"
@@ -70,6 +70,7 @@ std::vector<CommandOption> StationOptions(StationArguments& out) {
              return Taken();
          }},
     };
+    command_line::AddLineOptions(options, out.line);
     const auto passedToQt = [](const std::string&) { return Taken(); };
     for (const char* name : kQtValueOptions) {
         options.push_back({name, "VALUE", "", passedToQt});

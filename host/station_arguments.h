@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "command_line/line_options.h"
 #include "command_line/station_options.h"
 #include "console/program_start.h"
 
@@ -23,6 +24,8 @@ struct StationArguments {
     // environment does; empty when not given.
     std::string platform;
     std::string display;
+    // The broker it publishes to, and its name there.
+    command_line::LineChoices line;
 
     // The environment with -platform and -display in force, as Qt will read it.
     console::DisplayEnvironment Apply(console::DisplayEnvironment environment) const;

@@ -20,7 +20,14 @@ bool CVantorelApp::InitInstance() {
     auto dialog = std::make_unique<console::CVantorelDlg>(m_environment);
     m_pMainWnd = dialog.get();
     dialog->SetStationObserver(m_pObserver);
+    if (m_mainWindowHook) {
+        dialog->OnInitDialog();  // its main log as it opens (DoModal does not do it again)
+        m_mainWindowHook(dialog.get());
+    }
     dialog->DoModal();
+    if (m_mainWindowHook) {
+        m_mainWindowHook(nullptr);
+    }
     m_pMainWnd = nullptr;
     return false;
 }

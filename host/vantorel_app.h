@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <functional>
 
 #include "console/console_environment.h"
 #include "console/station_observer.h"
@@ -25,11 +26,17 @@ public:
     console::CVantorelDlg* MainWindow() const { return m_pMainWnd; }
     // Who else is told what the window shows; it outlives the dialog.
     void SetStationObserver(console::StationObserver* observer) { m_pObserver = observer; }
+    // Told of the main dialog once it is set up, and with null just before it goes: what
+    // speaks to its main log from other threads starts and stops there.
+    void SetMainWindowHook(std::function<void(console::CVantorelDlg*)> hook) {
+        m_mainWindowHook = std::move(hook);
+    }
 
 private:
     console::ConsoleEnvironment m_environment;
     console::CVantorelDlg* m_pMainWnd = nullptr;
     console::StationObserver* m_pObserver = nullptr;
+    std::function<void(console::CVantorelDlg*)> m_mainWindowHook;
 };
 
 }  // namespace vantorel::host

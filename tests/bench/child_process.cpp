@@ -85,6 +85,20 @@ int ChildProcess::Wait(std::chrono::milliseconds bound) {
     }
 }
 
+bool ChildProcess::HasEnded() {
+    int status = 0;
+    if (m_pid > 0 && ::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+        m_pid = -1;
+    }
+    return m_pid <= 0;
+}
+
+void ChildProcess::Interrupt() {
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGTERM);
+    }
+}
+
 void ChildProcess::Terminate() {
     if (m_pid <= 0) {
         return;

@@ -25,6 +25,10 @@ public:
     // The exit code once it exited within `bound`; -1 when it did not (it is then killed),
     // 128 + signal when a signal ended it.
     int Wait(std::chrono::milliseconds bound);
+    // Whether it has ended by now (it is then reaped); never waits.
+    bool HasEnded();
+    // Asks it to end (SIGTERM).
+    void Interrupt();
     void Terminate();
 
 private:
