@@ -7,8 +7,8 @@
 #include <cstdio>
 
 #include "bench/bench_panel.h"
-#include "bench/station_script.h"
 #include "console/options_record.h"
+#include "console/station_script.h"
 #include "console/vantorel_dlg.h"
 #include "console/window_fit.h"
 #include "emulator/flash_check.h"
@@ -150,7 +150,7 @@ void BenchStation::CreateStation() {
 }
 
 void BenchStation::ChooseImages(const std::vector<emulator::ChosenImage>& images) {
-    bench::StationScript script(*m_dlg, m_prompts);
+    console::StationScript script(*m_dlg, m_prompts);
     std::string error;
     for (const emulator::ChosenImage& image : images) {
         if (!script.ChooseImage(image.kind, image.path, error)) {
@@ -160,7 +160,7 @@ void BenchStation::ChooseImages(const std::vector<emulator::ChosenImage>& images
 }
 
 void BenchStation::ShowStation(const std::vector<OptionChoice>& options) {
-    bench::StationScript script(*m_dlg, m_prompts);
+    console::StationScript script(*m_dlg, m_prompts);
     std::string error;
     for (const OptionChoice& option : options) {
         if (!script.SetOption(option.caption, option.bChecked, error)) {

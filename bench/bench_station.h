@@ -9,8 +9,8 @@
 #include <optional>
 #include "bench/bench_arguments.h"
 #include "bench/bench_control.h"
-#include "bench/console_prompts.h"
 #include "bench/emulated_bench.h"
+#include "console/console_prompts.h"
 #include "console/operator_prompts.h"
 #include "line/mqtt/mqtt_line.h"
 #include "line/station_line.h"
@@ -83,7 +83,7 @@ private:
     // Its file dialogs start in the sample folder and remember folders for this run only:
     // the bench leaves the station's settings file alone.
     console::QtOperatorPrompts m_prompts;
-    bench::BenchSyncService m_sync;
+    console::BenchSyncService m_sync;
     // Before the dialog: it is told until the dialog has gone.
     line::StationLine m_line;
     // Publishing to the line's broker, fed by the model, over every station window in turn.

@@ -6,17 +6,18 @@
 
 namespace vantorel::bench {
 
-std::string SlotLine(const bench::SlotOutcome& outcome) {
+std::string SlotLine(const console::SlotOutcome& outcome) {
     return FormatText("slot %d: %s | %s", outcome.slot + 1, outcome.label.c_str(),
                       outcome.status.c_str());
 }
 
 namespace {
 
-const bench::SlotOutcome* HolderOf(const std::array<bench::SlotOutcome, console::kSlotCount>& slots,
-                                   const ExpectedHandset& handset) {
-    const bench::SlotOutcome* held = nullptr;
-    for (const bench::SlotOutcome& slot : slots) {
+const console::SlotOutcome* HolderOf(
+    const std::array<console::SlotOutcome, console::kSlotCount>& slots,
+    const ExpectedHandset& handset) {
+    const console::SlotOutcome* held = nullptr;
+    for (const console::SlotOutcome& slot : slots) {
         if (slot.state != console::SLOT_WAITING && !handset.instanceName.empty() &&
             engine::SameDeviceName(slot.deviceName, handset.instanceName)) {
             held = &slot;
@@ -27,9 +28,9 @@ const bench::SlotOutcome* HolderOf(const std::array<bench::SlotOutcome, console:
 
 }  // namespace
 
-std::string PlacementLine(const std::array<bench::SlotOutcome, console::kSlotCount>& slots,
+std::string PlacementLine(const std::array<console::SlotOutcome, console::kSlotCount>& slots,
                           const ExpectedHandset& handset) {
-    const bench::SlotOutcome* held = HolderOf(slots, handset);
+    const console::SlotOutcome* held = HolderOf(slots, handset);
     std::string line = "handset " + handset.port + ": ";
     line += held == nullptr ? "in no slot" : FormatText("slot %d", held->slot + 1);
     if (handset.boundSlot < 0) {
@@ -41,7 +42,7 @@ std::string PlacementLine(const std::array<bench::SlotOutcome, console::kSlotCou
     return line + FormatText(", but its port is bound to slot %d", handset.boundSlot + 1);
 }
 
-Verdict JudgeRun(const std::array<bench::SlotOutcome, console::kSlotCount>& slots,
+Verdict JudgeRun(const std::array<console::SlotOutcome, console::kSlotCount>& slots,
                  const std::vector<ExpectedHandset>& handsets,
                  const std::vector<emulator::ChosenImage>& chosen, bool bTimedOut,
                  int timeoutSeconds) {
@@ -51,7 +52,7 @@ Verdict JudgeRun(const std::array<bench::SlotOutcome, console::kSlotCount>& slot
     }
     int done = 0;
     for (const ExpectedHandset& handset : handsets) {
-        const bench::SlotOutcome* held = HolderOf(slots, handset);
+        const console::SlotOutcome* held = HolderOf(slots, handset);
         if (held == nullptr) {
             problems.push_back("handset " + handset.port + " did not attach to a slot");
             continue;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "bench/slot_outcome.h"
 #include "console/control_ids.h"
+#include "console/slot_outcome.h"
 #include "emulator/flash_check.h"
 #include "emulator/flash_record.h"
 
@@ -28,16 +28,16 @@ struct Verdict {
 };
 
 // "slot N: <label caption> | <status text>" for slots 1..8.
-std::string SlotLine(const bench::SlotOutcome& outcome);
+std::string SlotLine(const console::SlotOutcome& outcome);
 
 // Where a handset landed when slots follow ports, e.g. "handset 1-3: slot 3, its port's slot".
-std::string PlacementLine(const std::array<bench::SlotOutcome, console::kSlotCount>& slots,
+std::string PlacementLine(const std::array<console::SlotOutcome, console::kSlotCount>& slots,
                           const ExpectedHandset& handset);
 
 // Judges a run: every expected handset attached to a slot that ended "Job Done" and, for an
 // emulated one, flashed exactly the chosen files; one bound to a slot, in that slot. Problems name
 // the slot and the handset.
-Verdict JudgeRun(const std::array<bench::SlotOutcome, console::kSlotCount>& slots,
+Verdict JudgeRun(const std::array<console::SlotOutcome, console::kSlotCount>& slots,
                  const std::vector<ExpectedHandset>& handsets,
                  const std::vector<emulator::ChosenImage>& chosen, bool bTimedOut,
                  int timeoutSeconds);

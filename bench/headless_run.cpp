@@ -55,7 +55,7 @@ int RunHeadless(const BenchArguments& args, const std::vector<emulator::ChosenIm
                             args);
     QObject::connect(station.Dialog().Controls().As<QAbstractButton>(console::ctl::kDetect),
                      &QAbstractButton::clicked, [&bench] { bench.AnnounceTtyHandsets(); });
-    bench::StationScript& script = station.Script();
+    console::StationScript& script = station.Script();
     if (const auto refused = station.Arm(chosen)) {
         return *refused;
     }
@@ -65,8 +65,8 @@ int RunHeadless(const BenchArguments& args, const std::vector<emulator::ChosenIm
     // Detect.
     const milliseconds attachBound = AttachBound(bench.GetClock());
     const auto waitForAttached = [&](int count) {
-        return bench::StationScript::PumpUntil([&] { return script.AttachedCount() >= count; },
-                                               std::min(attachBound, station.Remaining()));
+        return console::StationScript::PumpUntil([&] { return script.AttachedCount() >= count; },
+                                                 std::min(attachBound, station.Remaining()));
     };
     int present = 0;
     for (size_t tty = 0; tty < bench.TtyPaths().size(); ++tty) {
@@ -84,7 +84,7 @@ int RunHeadless(const BenchArguments& args, const std::vector<emulator::ChosenIm
     if (station.Dialog().m_bPipelined) {
         // Each handset started as it arrived; external ones may still come.
         const std::vector<ExpectedHandset> handsets = ExpectedHandsets(args, bench);
-        const bool bEnded = bench::StationScript::WaitUntil(
+        const bool bEnded = console::StationScript::WaitUntil(
             [&] { return EveryHandsetEnded(station.Dialog(), handsets); }, station.Remaining());
         return station.Report(ExpectedHandsets(args, bench), chosen, bEnded);
     }

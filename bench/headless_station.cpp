@@ -102,14 +102,14 @@ bool HeadlessStation::DownloadAndWait() {
         Note("pressed Start downloading");
     }
     // Waits as the application does, so that what the process spends is the station's.
-    return bench::StationScript::WaitUntil(
+    return console::StationScript::WaitUntil(
         [&] { return m_script.AttachedCount() == 0 || m_script.AllAttachedEnded(); }, Remaining());
 }
 
 int HeadlessStation::Report(const std::vector<ExpectedHandset>& expected,
                             const std::vector<emulator::ChosenImage>& chosen, bool bEnded) {
     const auto outcomes = m_script.Outcomes();
-    for (const bench::SlotOutcome& outcome : outcomes) {
+    for (const console::SlotOutcome& outcome : outcomes) {
         std::printf("%s\n", SlotLine(outcome).c_str());
     }
     if (m_args.bSlotsFollowPorts) {

@@ -7,9 +7,9 @@
 
 #include "bench/bench_arguments.h"
 #include "bench/bench_verdict.h"
-#include "bench/console_prompts.h"
-#include "bench/station_script.h"
 #include "console/console_environment.h"
+#include "console/console_prompts.h"
+#include "console/station_script.h"
 #include "console/vantorel_dlg.h"
 #include "emulator/flash_check.h"
 #include "line/mqtt/mqtt_line.h"
@@ -42,7 +42,7 @@ public:
     ~HeadlessStation();
 
     console::CVantorelDlg& Dialog() { return m_dlg; }
-    bench::StationScript& Script() { return m_script; }
+    console::StationScript& Script() { return m_script; }
 
     // Chooses the images and options and presses Detect; the exit code when that fails.
     std::optional<int> Arm(const std::vector<emulator::ChosenImage>& chosen);
@@ -62,15 +62,15 @@ private:
     std::atomic<int> m_nDiagnostics{0};
     std::atomic<int> m_nFailedOpens{0};
     link::DiagnosticCapture m_diagnostics;
-    bench::ConsolePrompts m_prompts;
-    bench::BenchSyncService m_sync;
+    console::ConsolePrompts m_prompts;
+    console::BenchSyncService m_sync;
     // Before the dialog: it is told until the dialog has gone.
     line::StationLine m_line;
     // Publishing to the line's broker, fed by the model: it hears the last report lines
     // as the dialog closes.
     std::unique_ptr<line::MqttLine> m_mqtt;
     console::CVantorelDlg m_dlg;
-    bench::StationScript m_script;
+    console::StationScript m_script;
 };
 
 // Writes "vantorel-bench: TEXT" to standard error at once.

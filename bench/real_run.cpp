@@ -22,10 +22,10 @@ int RunReal(const BenchArguments& args, const std::vector<emulator::ChosenImage>
     if (const auto refused = station.Arm(chosen)) {
         return *refused;
     }
-    bench::StationScript& script = station.Script();
+    console::StationScript& script = station.Script();
     Note("detecting (hot-plug events from " + std::string(hotplug.Source()) + "): plug in " +
          std::to_string(args.nHandsets) + " handset(s) in download mode");
-    const bool bAllAttached = bench::StationScript::PumpUntil(
+    const bool bAllAttached = console::StationScript::PumpUntil(
         [&] { return script.AttachedCount() >= args.nHandsets; }, station.Remaining());
     Note(std::to_string(script.AttachedCount()) + " of " + std::to_string(args.nHandsets) +
          " handset(s) attached" + (bAllAttached ? "" : " before the time ran out"));
@@ -48,7 +48,7 @@ int RunReal(const BenchArguments& args, const std::vector<emulator::ChosenImage>
 
     // The handsets that attached are the ones judged; those that never came are named too.
     std::vector<ExpectedHandset> expected;
-    for (const bench::SlotOutcome& slot : script.Outcomes()) {
+    for (const console::SlotOutcome& slot : script.Outcomes()) {
         if (slot.state != console::SLOT_WAITING) {
             expected.push_back({slot.deviceName, slot.deviceName, std::nullopt});
         }

@@ -87,7 +87,7 @@ private:
                 continue;
             }
             const std::string instance = m_bench.InstanceName(static_cast<int>(row));
-            for (const bench::SlotOutcome& outcome : outcomes) {
+            for (const console::SlotOutcome& outcome : outcomes) {
                 if (outcome.deviceName != instance) {
                     continue;
                 }
@@ -102,7 +102,7 @@ private:
         }
     }
 
-    void Ended(int row, const bench::SlotOutcome& outcome) {
+    void Ended(int row, const console::SlotOutcome& outcome) {
         Socket& socket = m_sockets[static_cast<size_t>(row)];
         socket.bEnded = true;
         ++m_nEnded;
@@ -205,7 +205,7 @@ private:
     const std::vector<emulator::ChosenImage>& m_chosen;
     EmulatedBench& m_bench;
     HeadlessStation& m_station;
-    bench::StationScript& m_script;
+    console::StationScript& m_script;
     const std::chrono::steady_clock::duration m_swap;
     std::vector<Socket> m_sockets;
     std::deque<int> m_queue;

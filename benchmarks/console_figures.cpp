@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "bench/station_script.h"
 #include "benchmarks/shown_console.h"
 #include "benchmarks/thread_cpu.h"
 #include "console/log_view.h"
+#include "console/station_script.h"
 #include "console/vantorel_dlg.h"
 
 namespace vantorel::benchmarks {
@@ -33,7 +33,8 @@ MainLogAppends MeasureMainLogAppends(int lines) {
     // One line shown and painted first, so that the first block pays for its own lines and
     // not for the first glyphs the view ever drew.
     dlg.AppendMainLog("[Setup] the measured lines follow\r\n");
-    bench::StationScript::WaitUntil([&] { return view.LineCount() > 1; }, std::chrono::seconds(10));
+    console::StationScript::WaitUntil([&] { return view.LineCount() > 1; },
+                                      std::chrono::seconds(10));
     QApplication::processEvents();
     const size_t before = dlg.m_logs.Text(console::ShownLog::Main).size();
     const qsizetype shownBefore = view.LineCount();
@@ -49,8 +50,8 @@ MainLogAppends MeasureMainLogAppends(int lines) {
         for (; line < blockEnd; ++line) {
             dlg.AppendMainLog("[PDA:%d] %d turn write complete\r\n", line % 8 + 1, line);
         }
-        bench::StationScript::WaitUntil([&] { return view.LineCount() >= shownBefore + line; },
-                                        std::chrono::seconds(10));
+        console::StationScript::WaitUntil([&] { return view.LineCount() >= shownBefore + line; },
+                                          std::chrono::seconds(10));
         // The paint the new lines asked for is posted behind them: it belongs to this block,
         // not to the next one (the first block would have none, the last block two).
         QApplication::processEvents();

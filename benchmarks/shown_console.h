@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "base/clock.h"
-#include "bench/console_prompts.h"
+#include "console/console_prompts.h"
 #include "console/operator_prompts.h"
 #include "console/vantorel_dlg.h"
 #include "link/platform/emulated/emulated_bus.h"
@@ -45,7 +45,7 @@ private:
     };
 
     link::emulated::EmulatedBus m_ownBus;
-    bench::BenchSyncService m_sync;
+    console::BenchSyncService m_sync;
     SilentPrompts m_prompts;
     std::unique_ptr<console::CVantorelDlg> m_dlg;
 };

@@ -63,8 +63,8 @@ bool StationBatches::RunBatch(std::string& error) {
     }
     for (int row = 0; row < bench::kBenchSlots; ++row) {
         m_bench.Plug(row);
-        if (!bench::StationScript::PumpUntil([&] { return m_script.AttachedCount() > row; },
-                                             kAttachBound)) {
+        if (!console::StationScript::PumpUntil([&] { return m_script.AttachedCount() > row; },
+                                               kAttachBound)) {
             error = "handset " + m_bench.PortName(row) + " was not attached; the main log ends:\n" +
                     LastLines(m_script.MainLog(), 8);
             return false;
@@ -72,13 +72,13 @@ bool StationBatches::RunBatch(std::string& error) {
     }
     // The eighth attach starts the download by itself.
     const bool bEnded =
-        bench::StationScript::WaitUntil([&] { return m_script.AllAttachedEnded(); }, kBatchBound);
+        console::StationScript::WaitUntil([&] { return m_script.AllAttachedEnded(); }, kBatchBound);
     console::CVantorelDlg& dlg = Dlg();
     if (!bEnded || dlg.m_nSuccessCount != bench::kBenchSlots) {
         error = std::string(bEnded ? "the batch ended" : "the batch did not end") + " with " +
                 std::to_string(dlg.m_nSuccessCount) + " of " + std::to_string(bench::kBenchSlots) +
                 " slots done";
-        for (const bench::SlotOutcome& outcome : m_script.Outcomes()) {
+        for (const console::SlotOutcome& outcome : m_script.Outcomes()) {
             if (outcome.state != console::SLOT_DONE) {
                 error += "; slot " + std::to_string(outcome.slot + 1) + ": " + outcome.status +
                          "; its log ends:\n" + LastLines(dlg.m_logs.SlotText(outcome.slot), 6);

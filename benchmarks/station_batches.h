@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "bench/emulated_bench.h"
-#include "bench/station_script.h"
 #include "benchmarks/shown_console.h"
+#include "console/station_script.h"
 #include "emulator/flash_check.h"
 #include "link/message_sink.h"
 
@@ -42,7 +42,7 @@ private:
     const std::vector<emulator::ChosenImage> m_images;
     bench::EmulatedBench m_bench;
     ShownConsole m_console;
-    bench::StationScript m_script;
+    console::StationScript m_script;
 };
 
 }  // namespace vantorel::benchmarks

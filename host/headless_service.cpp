@@ -10,7 +10,7 @@
 #include <cstdio>
 
 #include "base/unique_fd.h"
-#include "bench/station_script.h"
+#include "console/station_script.h"
 #include "console/vantorel_dlg.h"
 #include "line/mqtt/mqtt_line.h"
 #include "line/station_line.h"
@@ -88,7 +88,7 @@ int RunHeadlessStation(const StationArguments& args, const console::ConsoleEnvir
         }
         Say("live page and API: " + stationLine.Url());
     }
-    bench::StationScript script(dlg, env.prompts);
+    console::StationScript script(dlg, env.prompts);
     std::string error;
     // Each handset starts as it is plugged in, unless the options say otherwise.
     if (!script.SetOption("Start downloading immediately", true, error)) {

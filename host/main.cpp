@@ -7,9 +7,9 @@
 
 #include "base/clock.h"
 #include "base/process_memory.h"
-#include "bench/console_prompts.h"
 #include "command_line/command_option.h"
 #include "console/console_environment.h"
+#include "console/console_prompts.h"
 #include "console/http_setting.h"
 #include "console/operator_prompts.h"
 #include "console/port_settings.h"
@@ -70,7 +70,7 @@ int RunHeadless(int argc, char** argv, const host::StationArguments& args) {
     const UniqueFd stopFd = host::WatchStopSignals();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     RealPlatform real;
-    bench::ConsolePrompts prompts(stdout);
+    console::ConsolePrompts prompts(stdout);
     const command_line::StationChoices& chosen = args.choices;
     const std::filesystem::path recordsRoot = chosen.bNoRecords ? std::filesystem::path()
                                               : chosen.recordsDirectory.empty()

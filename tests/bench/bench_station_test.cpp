@@ -13,9 +13,9 @@
 #include "bench/bench_panel.h"
 #include "bench/bench_station.h"
 #include "bench/emulated_bench.h"
-#include "bench/station_script.h"
 #include "console/log_view.h"
 #include "console/operator_prompts.h"
+#include "console/station_script.h"
 #include "console/vantorel_dlg.h"
 #include "samples/sample_images.h"
 #include "tests/bench/no_records.h"
@@ -131,7 +131,7 @@ TEST_F(BenchStationTest, ASpeedChangeKeepsEveryChoiceAndTheHandsetsGetThem) {
     EXPECT_EQ(ShownChoices(Station()), chosen);
 
     console::QtOperatorPrompts prompts({}, {});
-    bench::StationScript script(Station(), prompts);
+    console::StationScript script(Station(), prompts);
     std::string error;
     ASSERT_TRUE(script.PressDetect(error)) << error;
     for (int row = 0; row < 3; ++row) {
@@ -171,7 +171,7 @@ TEST_F(BenchStationTest, ReplaceSwapsAHandsetForANewOneThatIsFlashedInTheSameSlo
     station.SetTimeScale(kFasterSpeed);
     station.Open({{images::IMG_EBOOT, set.eboot}, {images::IMG_PDA, set.pda}});
     console::QtOperatorPrompts prompts({}, {});
-    bench::StationScript script(Station(), prompts);
+    console::StationScript script(Station(), prompts);
     std::string error;
     ASSERT_TRUE(script.SetOption("Wait after download", false, error)) << error;
     ASSERT_TRUE(script.SetOption("Slots run on their own", true, error)) << error;

@@ -54,7 +54,7 @@ protected:
     std::vector<uint8_t> eboot, pdaBody;
     std::vector<emulator::ChosenImage> chosen;
     emulator::FlashRecord record;
-    std::array<bench::SlotOutcome, console::kSlotCount> slots;
+    std::array<console::SlotOutcome, console::kSlotCount> slots;
 };
 
 TEST_F(VerdictTest, EveryHandsetDoneWithTheFilesFlashedPasses) {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-namespace vantorel::bench {
+namespace vantorel::console {
 
 // How one slot of the station stands: what its label and bar show, its state, and the
 // device it holds (empty for a slot that never held one).
@@ -15,4 +15,4 @@ struct SlotOutcome {
     std::string deviceName;
 };
 
-}  // namespace vantorel::bench
+}  // namespace vantorel::console

@@ -1,6 +1,6 @@
-#include "bench/console_prompts.h"
+#include "console/console_prompts.h"
 
-namespace vantorel::bench {
+namespace vantorel::console {
 
 namespace {
 
@@ -31,4 +31,4 @@ std::optional<QString> ConsolePrompts::ChooseOpenFile(QWidget*, const QString&) 
     return std::nullopt;
 }
 
-}  // namespace vantorel::bench
+}  // namespace vantorel::console

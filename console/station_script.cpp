@@ -1,4 +1,4 @@
-#include "bench/station_script.h"
+#include "console/station_script.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -12,10 +12,9 @@
 #include "console/text_progress_ctrl.h"
 #include "console/vantorel_dlg.h"
 
-namespace vantorel::bench {
+namespace vantorel::console {
 
 // The script works the console's window through the console's own names.
-using namespace console;
 
 namespace {
 
@@ -193,4 +192,4 @@ std::string StationScript::MainLog() const {
     return m_dlg.m_logs.Text(ShownLog::Main);
 }
 
-}  // namespace vantorel::bench
+}  // namespace vantorel::console

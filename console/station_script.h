@@ -5,16 +5,14 @@
 #include <functional>
 #include <string>
 
-#include "bench/slot_outcome.h"
 #include "console/control_ids.h"
+#include "console/slot_outcome.h"
 #include "images/image_kind.h"
 
 namespace vantorel::console {
+
 class CVantorelDlg;
 class OperatorPrompts;
-}  // namespace vantorel::console
-
-namespace vantorel::bench {
 
 // Works the station window the way an operator does: chooses image files, sets option check
 // boxes by their captions, presses Detect and Start downloading, and reads the slot table.
@@ -58,4 +56,4 @@ private:
     console::OperatorPrompts& m_prompts;
 };
 
-}  // namespace vantorel::bench
+}  // namespace vantorel::console
