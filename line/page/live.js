@@ -27,7 +27,8 @@ function slotNode(number) {
   node.id = "slot-" + number;
   node.append(element("div", "label"), element("div", "bar"), element("div", "line"),
               element("div", "where"));
-  node.querySelector(".bar").append(element("div", "fill"), element("span", "text"));
+  node.querySelector(".bar").append(element("div", "fill"), element("span", "text"),
+                                    element("span", "text-over"));
   document.getElementById("slots").append(node);
   return node;
 }
@@ -39,9 +40,14 @@ function showSlot(slot) {
   label.textContent = slot.caption;
   label.style.backgroundColor = slot.background;
   label.style.color = readableOn(slot.background);
-  node.querySelector(".fill").style.width = Math.max(0, Math.min(100, slot.progress)) + "%";
-  // As the window's bar: its own text, else the percentage.
-  node.querySelector(".text").textContent = slot.bar_text !== "" ? slot.bar_text : slot.progress + "%";
+  const filled = Math.max(0, Math.min(100, slot.progress));
+  node.querySelector(".fill").style.width = filled + "%";
+  // As the window's bar: its own text, else the percentage; white where the bar is filled.
+  const text = slot.bar_text !== "" ? slot.bar_text : slot.progress + "%";
+  node.querySelector(".text").textContent = text;
+  const over = node.querySelector(".text-over");
+  over.textContent = text;
+  over.style.clipPath = "inset(0 " + (100 - filled) + "% 0 0)";
   node.querySelector(".line").textContent = slot.line;
   node.querySelector(".where").textContent =
       [slot.port ? "port " + slot.port : "", slot.state].filter(Boolean).join(" · ");
