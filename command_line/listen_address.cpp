@@ -1,8 +1,22 @@
 #include "command_line/listen_address.h"
 
+#include <arpa/inet.h>
+
 #include <charconv>
 
 namespace vantorel::command_line {
+
+namespace {
+
+// A host that is no address would be listened on as a null address, which is every
+// interface; names are not looked up either, so what is written is what is listened on.
+bool IsAddress(const std::string& host) {
+    unsigned char bytes[16];
+    return ::inet_pton(AF_INET, host.c_str(), bytes) == 1 ||
+           ::inet_pton(AF_INET6, host.c_str(), bytes) == 1;
+}
+
+}  // namespace
 
 std::string ListenAddress::Text() const {
     const bool bIpv6 = host.find(':') != std::string::npos;
@@ -36,6 +50,10 @@ std::optional<ListenAddress> ParseListenAddress(const std::string& text, std::st
     if (portText.empty() || failed != std::errc() || end != portText.data() + portText.size() ||
         port > 65535) {
         error = "ADDRESS:PORT, the port a number from 0 to 65535";
+        return std::nullopt;
+    }
+    if (!IsAddress(address.host)) {
+        error = "'" + address.host + "' is no IPv4 or IPv6 address (host names are not looked up)";
         return std::nullopt;
     }
     address.port = static_cast<uint16_t>(port);

@@ -15,8 +15,8 @@ struct ListenAddress {
     std::string Text() const;
 };
 
-// nullopt, with the reason, for text of another shape; whether the host is an address this
-// machine has is only known when it is listened on.
+// nullopt, with the reason, for text of another shape or a host that is no IP address;
+// whether the address is one this machine has is only known when it is listened on.
 std::optional<ListenAddress> ParseListenAddress(const std::string& text, std::string& error);
 
 }  // namespace vantorel::command_line
