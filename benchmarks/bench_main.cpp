@@ -5,7 +5,7 @@
 //
 //   vantorel-benchmarks [--quick] [--runs N] [--json FILE] [--only GROUP]... [--benchmark_...]
 //
-// GROUP is one of bytesum, one_slot, eight_slots, memory, console, soak, shift.
+// GROUP is one of kFigureGroups (benchmark_arguments.h).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 

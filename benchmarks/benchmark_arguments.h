@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <set>
 #include <string>
 #include <vector>
@@ -7,6 +8,10 @@
 #include "benchmarks/figure_runs.h"
 
 namespace vantorel::benchmarks {
+
+// The figure groups --only names, in the order they are measured.
+inline constexpr std::array<const char*, 7> kFigureGroups{
+    "bytesum", "one_slot", "eight_slots", "memory", "console", "soak", "shift"};
 
 // The command line of vantorel-benchmarks.
 struct BenchmarkArguments {
