@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "link/platform/linux/tty_path_directory.h"
@@ -101,16 +103,22 @@ TEST_F(PtyLinkTest, AReadWithoutWaitingGivesUpAfterTenPasses) {
 }
 
 TEST_F(PtyLinkTest, ABlockingReadEndsWhenTheLinkIsClosedFromAnotherThread) {
-    ASSERT_TRUE(link.Open(&GUID_DEVINTERFACE_DOWNLOAD, 0, nullptr));
+    // Protocol time runs at its real pace here, so only the close can end the read in time.
+    Clock realPace{1.0};
+    LinkPlatform realPacePlatform{ttys, opener, noBulk, messages, realPace};
+    CUsbInterface realPaceLink{realPacePlatform};
+    ASSERT_TRUE(realPaceLink.Open(&GUID_DEVINTERFACE_DOWNLOAD, 0, nullptr));
     std::jthread closer([&] {
         std::this_thread::sleep_for(20ms);
-        link.Close();
+        realPaceLink.Close();
     });
+    const auto started = std::chrono::steady_clock::now();
     uint8_t buffer[4]{};
-    EXPECT_EQ(link.Read(buffer, 4), 0u);
+    EXPECT_EQ(realPaceLink.Read(buffer, 4), 0u);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, kReplySilenceBound / 2);
     closer.join();
-    EXPECT_FALSE(link.IsOpened());
-    EXPECT_EQ(link.Write("ATUD", 4), 0u);
+    EXPECT_FALSE(realPaceLink.IsOpened());
+    EXPECT_EQ(realPaceLink.Write("ATUD", 4), 0u);
 }
 
 TEST_F(PtyLinkTest, ABlockingReadEndsWhenTheHandsetIsPulled) {
@@ -195,6 +203,55 @@ TEST_F(TtyChannelTest, WaitsReportDataTimeOutAndCancel) {
     uint8_t buffer[4]{};
     EXPECT_EQ(channel->Read(buffer, sizeof buffer), 0u);
     EXPECT_EQ(channel->Write(buffer, sizeof buffer), 0u);
+}
+
+// Bounded waits share one timer that is moved only when needed; each wait must still end at
+// its own bound, whatever the waits before it asked for.
+TEST_F(TtyChannelTest, EachBoundedWaitEndsAtItsOwnBoundWhateverCameBefore) {
+    using SteadyClock = std::chrono::steady_clock;
+    auto channel = opener.OpenExclusive(handset.Path());
+    ASSERT_NE(channel, nullptr);
+    uint8_t buffer[16]{};
+
+    // A long wait answered at once leaves its deadline far ahead; a short wait after it must
+    // not wait for that one. The late byte only keeps a failing wait from hanging the test.
+    ASSERT_TRUE(handset.Send("a"));
+    EXPECT_EQ(channel->WaitForData(60s), WaitOutcome::DataQueued);
+    EXPECT_EQ(channel->Read(buffer, sizeof buffer), 1u);
+    std::jthread late([&](std::stop_token stop) {
+        std::mutex mutex;
+        std::condition_variable_any never;
+        std::unique_lock lock(mutex);
+        if (!never.wait_for(lock, stop, 3s, [] { return false; }) && !stop.stop_requested()) {
+            handset.Send("z");
+        }
+    });
+    auto started = SteadyClock::now();
+    EXPECT_EQ(channel->WaitForData(20ms), WaitOutcome::TimedOut);
+    EXPECT_LT(SteadyClock::now() - started, 3s);
+    late.request_stop();
+    late.join();
+    channel->Read(buffer, sizeof buffer);  // the late byte, if the wait above failed
+
+    // A short wait answered at once leaves its deadline just ahead; a longer wait after it
+    // must not end there.
+    ASSERT_TRUE(handset.Send("b"));
+    EXPECT_EQ(channel->WaitForData(50ms), WaitOutcome::DataQueued);
+    EXPECT_EQ(channel->Read(buffer, sizeof buffer), 1u);
+    std::jthread later([&] {
+        std::this_thread::sleep_for(300ms);
+        handset.Send("c");
+    });
+    EXPECT_EQ(channel->WaitForData(30s), WaitOutcome::DataQueued);
+    later.join();
+    EXPECT_EQ(channel->Read(buffer, sizeof buffer), 1u);
+
+    // Nor does a wait end before its bound, right after a timer that fired.
+    for (const auto bound : {40ms, 80ms, 10ms}) {
+        started = SteadyClock::now();
+        EXPECT_EQ(channel->WaitForData(bound), WaitOutcome::TimedOut);
+        EXPECT_GE(SteadyClock::now() - started, bound);
+    }
 }
 
 TEST_F(TtyChannelTest, OnlyTtysOpen) {

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -36,10 +35,6 @@ timespec ToTimespec(std::chrono::nanoseconds duration) {
 }  // namespace
 
 std::shared_ptr<TtySerialChannel> TtySerialChannel::Open(const std::string& node) {
-    UniqueFd cancelEvent(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!cancelEvent) {
-        return nullptr;
-    }
     UniqueFd tty(::open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!tty) {
         return nullptr;
@@ -51,11 +46,11 @@ std::shared_ptr<TtySerialChannel> TtySerialChannel::Open(const std::string& node
     if (::ioctl(tty.Get(), TIOCEXCL) != 0 || !MakeRaw(tty.Get())) {
         return nullptr;
     }
-    return std::make_shared<TtySerialChannel>(PassKey{}, std::move(tty), std::move(cancelEvent));
+    auto channel = std::make_shared<TtySerialChannel>(PassKey{}, std::move(tty));
+    return channel->m_timer.Valid() ? channel : nullptr;
 }
 
-TtySerialChannel::TtySerialChannel(PassKey, UniqueFd tty, UniqueFd cancelEvent)
-    : m_tty(std::move(tty)), m_cancelEvent(std::move(cancelEvent)) {}
+TtySerialChannel::TtySerialChannel(PassKey, UniqueFd tty) : m_tty(std::move(tty)) {}
 
 TtySerialChannel::~TtySerialChannel() {
     // The exclusive flag can outlive this descriptor on some ttys; the lock goes with it.
@@ -63,25 +58,32 @@ TtySerialChannel::~TtySerialChannel() {
 }
 
 TtySerialChannel::Readiness TtySerialChannel::Poll(
-    short events, std::optional<std::chrono::nanoseconds> timeout) const {
-    using Clock = std::chrono::steady_clock;
-    const bool bounded = timeout.has_value();
-    const auto deadline = Clock::now() + timeout.value_or(std::chrono::nanoseconds(0));
+    short events, std::optional<std::chrono::nanoseconds> timeout) {
+    using Clock = LazyDeadlineTimer::Clock;
+    const bool immediate = timeout && timeout->count() <= 0;
+    const bool timed = timeout && !immediate;
+    const auto deadline = timed ? Clock::now() + *timeout : Clock::time_point{};
     for (;;) {
-        pollfd fds[2]{{m_tty.Get(), events, 0}, {m_cancelEvent.Get(), POLLIN, 0}};
-        timespec remaining{};
-        if (bounded) {
-            remaining = ToTimespec(std::max(std::chrono::nanoseconds(0),
-                                            std::chrono::nanoseconds(deadline - Clock::now())));
+        if (m_bCancelled.load()) {
+            return Readiness::Cancelled;
         }
-        const int ready = ::ppoll(fds, 2, bounded ? &remaining : nullptr, nullptr);
+        timespec limit{};
+        bool limited = immediate;
+        if (timed && !m_timer.FireBy(deadline)) {
+            // The timer could not be set: the kernel bounds this wait itself.
+            limit = ToTimespec(std::max(std::chrono::nanoseconds(0),
+                                        std::chrono::nanoseconds(deadline - Clock::now())));
+            limited = true;
+        }
+        pollfd fds[2]{{m_tty.Get(), events, 0}, {m_timer.Fd(), POLLIN, 0}};
+        const int ready = ::ppoll(fds, 2, limited ? &limit : nullptr, nullptr);
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
             }
             return Readiness::HungUp;
         }
-        if (fds[1].revents != 0 || m_bCancelled.load()) {
+        if (m_bCancelled.load()) {
             return Readiness::Cancelled;
         }
         if (ready == 0) {
@@ -92,6 +94,12 @@ TtySerialChannel::Readiness TtySerialChannel::Poll(
         }
         if ((fds[0].revents & events) != 0) {
             return Readiness::Ready;
+        }
+        if (fds[1].revents != 0) {
+            m_timer.TakeExpiry();  // some wait's deadline, maybe not this one's
+            if (timed && Clock::now() >= deadline) {
+                return Readiness::TimedOut;
+            }
         }
     }
 }
@@ -160,10 +168,10 @@ size_t TtySerialChannel::Read(uint8_t* data, size_t length) {
 }
 
 void TtySerialChannel::Cancel() {
+    // Set before the timer fires, so a wait that takes this expiry sees it; it holds for
+    // every later wait too.
     m_bCancelled = true;
-    const uint64_t one = 1;
-    // The event stays signalled, so every later wait ends at once too.
-    [[maybe_unused]] const ssize_t ignored = ::write(m_cancelEvent.Get(), &one, sizeof one);
+    m_timer.FireNow();
 }
 
 }  // namespace vantorel::link::linux_platform
