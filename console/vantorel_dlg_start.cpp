@@ -4,6 +4,9 @@
 #include <QMetaObject>
 #include <chrono>
 #include <latch>
+#include <string>
+
+#include <pthread.h>
 
 #include "console/failure_reasons.h"
 #include "console/pda_detect.h"
@@ -62,6 +65,9 @@ void CVantorelDlg::LaunchWorker(int slot, const std::shared_ptr<Batch>& batch,
     param.pClock = &m_clock;
     m_workers[slot] = std::jthread([this, param, batch, gate, done](std::stop_token stop) {
         SetWorkerSlotOfThisThread(param.nSlot);
+        // Named as the window numbers its slots, so that top -H and perf tell them apart.
+        const std::string name = "vantorel-slot-" + std::to_string(param.nSlot + 1);
+        ::pthread_setname_np(::pthread_self(), name.c_str());
         gate->arrive_and_wait();
         engine::DownloadThreadProc(param, stop);
         done->store(true);
