@@ -6,10 +6,11 @@
 # (vantorel-bench --real: libudev hot-plug, the libusb bulk link) and checks every record
 # with vantorel-record-check, then sets the station's CPU per MiB sent beside bare libusb
 # round trips on fresh gadgets; MODE probe runs vantorel-usb-probe instead. PACKED 1 has
-# every gadget pack the replies that belong together. Exits 0 only on success; the logs go
-# to RESULT.
+# every gadget pack the replies that belong together; PROFILE 1 samples the station and the
+# bare round trips with perf. Exits 0 only on success; the logs go to RESULT.
 #
 # usage: guest_scenario.sh BUILD RESULT HANDSETS UNPLUG VICTIM_PACKET MODE IMAGES [PACKED]
+#        [PROFILE]
 set -u
 
 build=$1
@@ -20,12 +21,35 @@ victim_packet=$5
 mode=${6:-station}
 images=${7:-}
 packed=${8:-0}
+profile=${9:-0}
 total=$((handsets + unplug))
 bin=$build/tools/usb_vm
 gadgets=/sys/kernel/config/usb_gadget
 records=/tmp/records
 
 log() { echo "guest: $*"; }
+
+# With PROFILE 1, runs a command under perf (the software clock: the guest has no counters)
+# and writes its report to RESULT/NAME-profile.txt; otherwise runs it as it is.
+profiled() {
+  local name=$1
+  shift
+  if [ "$profile" != 1 ]; then
+    "$@"
+    return
+  fi
+  local data=/tmp/$name.perf status=0
+  perf record -q -e cpu-clock -F 997 -o "$data" -- "$@" || status=$?
+  {
+    echo "# $name: samples by thread"
+    perf report -i "$data" --stdio --sort comm 2>&1 | grep -v '^$'
+    echo "# $name: samples by thread and library"
+    perf report -i "$data" --stdio --sort comm,dso 2>&1 | grep -v '^$' | head -n 60
+    echo "# $name: samples by function (top 80)"
+    perf report -i "$data" --stdio --sort dso,sym 2>&1 | grep -v '^$' | head -n 90
+  } >"$result/$name-profile.txt"
+  return "$status"
+}
 
 log "kernel $(uname -r), dummy_hcd num=$(cat /sys/module/dummy_hcd/parameters/num 2>/dev/null)," \
   "controllers: $(ls /sys/class/udc | tr '\n' ' ')"
@@ -117,7 +141,7 @@ run_station() {
   log "station ${station_args[*]}"
   started=$(date +%s%N)
   QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp HOME=/tmp \
-    timeout --kill-after=5 280 "$build/bench/vantorel-bench" "${station_args[@]}" \
+    profiled station timeout --kill-after=5 280 "$build/bench/vantorel-bench" "${station_args[@]}" \
     >"$result/station.log" 2>"$result/station.err" &
   local station_pid=$!
   for _ in $(seq 1 600); do
@@ -181,7 +205,7 @@ cpu_figure() {
   "$bin/vantorel-gadget-handset" "${bare_gadget_args[@]}" >"$result/bare-gadget.log" 2>&1 &
   gadget_pid=$!
   log "bare round trips: --handsets $handsets --bare-round-trips $trips"
-  timeout --kill-after=5 240 "$bin/vantorel-usb-probe" --handsets "$handsets" \
+  profiled bare timeout --kill-after=5 240 "$bin/vantorel-usb-probe" --handsets "$handsets" \
     --bare-round-trips "$trips" >"$result/bare.log" 2>&1 || status=1
   stop_gadgets
   per_mib=$(sed -n 's/^usb-vm-probe: bare libusb: .* = \([0-9.]*\) ms\/MiB$/\1/p' \
