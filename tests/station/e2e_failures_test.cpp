@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
 #include <thread>
 
 #include "console/failure_advice.h"
@@ -15,6 +18,17 @@ using emulator::FlashRecord;
 using emulator::HandsetConfig;
 using emulator::HandsetFaults;
 using namespace engine;
+
+// The names of this process's threads, as top -H and perf show them.
+std::multiset<std::string> ThreadNames() {
+    std::multiset<std::string> names;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        names.insert(name);
+    }
+    return names;
+}
 
 uint64_t Packets(uint64_t bytes) {
     return (bytes + kPacketPayloadSize - 1) / kPacketPayloadSize;
@@ -107,6 +121,17 @@ TEST_P(FailuresTest, AWrongEchoedSumFailsTheSlotWithTheTextOfItsImage) {
     EXPECT_EQ(dlg->m_nFailCount, 5);
     EXPECT_EQ(dlg->Controls().Text(ctl::kDetectedCount).toStdString(),
               "Currently 1 device(s) detected.");
+}
+
+// A worker held by a stalled handset is found by its slot's number in top -H or perf.
+TEST_P(FailuresTest, EachWorkerThreadIsNamedAfterItsSlot) {
+    AttachStalledFlashBesideAHealthyHandset();
+    dlg->Controls().As<QAbstractButton>(ctl::kStartDownloading)->click();
+    EXPECT_TRUE(PumpUntil([] { return ThreadNames().count("vantorel-slot-1") == 1; }))
+        << "no thread vantorel-slot-1 while slot 1 stalls";
+    EXPECT_TRUE(PumpUntil([this] { return BatchEnded(); }, std::chrono::seconds(90)));
+    EXPECT_TRUE(PumpUntil([] { return ThreadNames().count("vantorel-slot-1") == 0; }))
+        << "the worker ends with its run";
 }
 
 TEST_P(FailuresTest, AShortReplyIsAReadErrorFromUsb) {
