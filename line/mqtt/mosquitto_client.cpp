@@ -43,8 +43,11 @@ MosquittoClient::~MosquittoClient() {
         return;
     }
     if (m_bThreaded) {
+        // Not forced: a cancelled thread can die holding the client's mutexes, which destroy
+        // then frees locked. The disconnect ends the loop, and a wait for a reconnect is
+        // woken by the stop.
         mosquitto_disconnect(m_handle);
-        mosquitto_loop_stop(m_handle, true);  // force: the thread may wait for a reconnect
+        mosquitto_loop_stop(m_handle, false);
     }
     mosquitto_destroy(m_handle);
 }
