@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "link/platform/linux/to_timespec.h"
+
 namespace vantorel::link::linux_platform {
 
 LazyDeadlineTimer::LazyDeadlineTimer()
@@ -25,12 +27,8 @@ void LazyDeadlineTimer::FireNow() {
 
 bool LazyDeadlineTimer::SetLocked(Clock::time_point deadline) {
     // A time already past fires at once; zero would disarm the timer instead.
-    const auto since = std::max(deadline.time_since_epoch(), Clock::duration(1));
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
     itimerspec when{};
-    when.it_value.tv_sec = static_cast<time_t>(seconds.count());
-    when.it_value.tv_nsec = static_cast<long>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds).count());
+    when.it_value = ToTimespec(std::max(deadline.time_since_epoch(), Clock::duration(1)));
     if (::timerfd_settime(m_timer.Get(), TFD_TIMER_ABSTIME, &when, nullptr) != 0) {
         return false;
     }

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "link/platform/linux/to_timespec.h"
+
 namespace vantorel::link::linux_platform {
 
 namespace {
@@ -24,12 +26,6 @@ bool MakeRaw(int fd) {
     // No modem control lines to wait for on a USB serial function.
     settings.c_cflag |= CLOCAL | CREAD;
     return ::tcsetattr(fd, TCSANOW, &settings) == 0;
-}
-
-timespec ToTimespec(std::chrono::nanoseconds duration) {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
-    return timespec{static_cast<time_t>(seconds.count()),
-                    static_cast<long>((duration - seconds).count())};
 }
 
 }  // namespace
